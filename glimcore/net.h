@@ -1,0 +1,48 @@
+// The network core: one recurrent associative network per process.
+//
+// NETSIZE binary threshold units, one symmetric weight per unordered pair of
+// distinct units and one threshold per unit. The weights live in 32 separately
+// allocated blocks of 1024 doubles; slot s is block s / 1024, position s % 1024.
+#pragma once
+
+constexpr int NETSIZE = 256;
+constexpr int weightsize = NETSIZE * (NETSIZE - 1) / 2; // 32640 weights
+constexpr int WEIGHT_BLOCK_COUNT = 32;
+constexpr int WEIGHT_BLOCK_SLOTS = 1024;
+constexpr int WEIGHT_SLOT_COUNT = WEIGHT_BLOCK_COUNT * WEIGHT_BLOCK_SLOTS; // 32768, 128 spare
+
+extern double *weight_blocks[WEIGHT_BLOCK_COUNT]; // the weight store, built by net_init
+extern double thresholds[NETSIZE];                // one threshold per unit
+extern int net_broken;  // 1 when the store could not be built or failed its self-test
+extern int net_verbose; // 1 selects the verbose core: progress messages, character layout
+
+// Slot of the weight between units a and b (either order).
+int weight_index(int a, int b);
+
+// Builds and self-tests the weight store; every weight 0.5, every threshold 0.0.
+void net_init();
+
+// Lets act settle: asynchronous sweeps in unit order until a sweep changes
+// nothing or max_steps sweeps ran. Returns act, or nullptr on a broken network.
+int *net_iterate(int *act, int max_steps);
+
+// Teaches act count times with the error-correcting rule; act is only read.
+void net_learn(const int *act, int count);
+
+// Prints the guard message of operations that meet a broken network.
+void net_warn_broken();
+
+// Divides every weight by the sum of all weights (unless that sum is 0).
+void net_normalize();
+
+// Value of weight slot s (0..32767); the store must exist.
+inline double &weight_slot(int s) {
+    return weight_blocks[s / WEIGHT_BLOCK_SLOTS][s % WEIGHT_BLOCK_SLOTS];
+}
+
+// Outcome of reading a network or activation file.
+enum load_result {
+    LOAD_OK,      // the whole file was read
+    LOAD_MISSING, // no such file
+    LOAD_FAILED,  // the file could not be opened or is malformed; the message is printed
+};

@@ -1,0 +1,301 @@
+// The network file: layout, round trip and every failure of the reader.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <sys/stat.h>
+
+#include "netfile.h"
+#include "run_program.h"
+
+namespace {
+
+class NetFile : public testing::Test {
+  protected:
+    void SetUp() override {
+        net_verbose = 0;
+        net_init();
+    }
+    std::string path(const std::string &name) const { return dir.path() + "/" + name; }
+
+    // Saves the current network and returns the file's text.
+    std::string save_text() {
+        EXPECT_EQ(net_save(path("n.net").c_str()), 0);
+        return dir.read("n.net");
+    }
+
+    // Loads text as a network file and returns what net_load printed.
+    std::string load_text(const std::string &text, load_result expected = LOAD_FAILED) {
+        dir.write("in.net", text);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(net_load(path("in.net").c_str()), expected);
+        return testing::internal::GetCapturedStdout();
+    }
+
+    // Sets every slot and threshold to a value that tells where it is.
+    void fill_distinct() {
+        for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
+            weight_slot(s) = s * 0.25 - 1000.0;
+        for (int u = 0; u < NETSIZE; u++)
+            thresholds[u] = -u / 3.0;
+    }
+
+    scratch_dir dir;
+};
+
+// What a value becomes after a trip through "%.16G" and "%lG".
+double through_text(double value) {
+    char text[64];
+    snprintf(text, sizeof text, "%.16G", value);
+    return strtod(text, nullptr);
+}
+
+std::vector<std::string> split_lines(const std::string &text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+std::string repeat(const std::string &piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; i++)
+        out += piece;
+    return out;
+}
+
+TEST_F(NetFile, FreshNetworkHasTheDocumentedLines) {
+    std::string text = save_text();
+    std::string block_body = repeat("  " + repeat("0.5, ", 15) + "\n", 68) + "  " +
+                             repeat("0.5, ", 4) + "\n}\n";
+    std::string expected = "double weights0[1024] = {\n" + block_body;
+    for (int k = 1; k < 31; k++)
+        expected += "double weights" + std::to_string(k) + "[1024] = {\n" + block_body;
+    // Block 31: 896 weights, then the 128 spare slots that hold 0.
+    expected += "double weights31[1024] = {\n" + repeat("  " + repeat("0.5, ", 15) + "\n", 59) +
+                "  " + repeat("0.5, ", 11);
+    int counter = 55;
+    for (int i = 0; i < 128; i++) {
+        expected += "0, ";
+        counter += 3;
+        if (counter > 70) {
+            expected += "\n  ";
+            counter = 0;
+        }
+    }
+    expected += "\n}\n\ndouble thresholds[256] = {\n" + repeat("  " + repeat("0, ", 24) + "\n", 10) +
+                "  " + repeat("0, ", 16) + "\n}\n";
+    EXPECT_EQ(text, expected);
+}
+
+TEST_F(NetFile, LineBreaksFollowTheCharactersWritten) {
+    weight_slot(0) = 1.0 / 3.0;    // 0.3333333333333333, : 20 characters
+    weight_slot(1) = -2.5e-300;    // exponent form
+    weight_slot(2) = 123456789e10; // 1.23456789E+18
+    std::string first = split_lines(save_text())[1];
+    // 20 + 11 + 16 characters, then five values of 5 bring the count to 72.
+    EXPECT_EQ(first, "  0.3333333333333333, -2.5E-300, 1.23456789E+18, 0.5, 0.5, 0.5, 0.5, 0.5, ");
+}
+
+TEST_F(NetFile, RoundTripKeepsEveryValue) {
+    fill_distinct();
+    weight_slot(7) = std::numeric_limits<double>::infinity();
+    weight_slot(8) = -std::numeric_limits<double>::infinity();
+    weight_slot(9) = std::numeric_limits<double>::quiet_NaN();
+    weight_slot(10) = -0.0;
+    weight_slot(11) = 4.9406564584124654e-324;
+    weight_slot(12) = 2.2250738585072014e-308;
+    thresholds[3] = 1.5e21;
+    std::string text = save_text();
+    std::vector<double> slots(WEIGHT_SLOT_COUNT), saved_thresholds(thresholds, thresholds + NETSIZE);
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
+        slots[s] = weight_slot(s);
+
+    net_init();
+    EXPECT_EQ(load_text(text, LOAD_OK), "");
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
+        if (std::isnan(slots[s]))
+            ASSERT_TRUE(std::isnan(weight_slot(s)));
+        else
+            ASSERT_EQ(weight_slot(s), through_text(slots[s])) << s;
+    }
+    EXPECT_TRUE(std::signbit(weight_slot(10)));
+    for (int u = 0; u < NETSIZE; u++)
+        ASSERT_EQ(thresholds[u], through_text(saved_thresholds[u]));
+    // Saving what was loaded gives the same file.
+    EXPECT_EQ(save_text(), text);
+}
+
+TEST_F(NetFile, ReaderIsLenientWhereTheFormatAllows) {
+    fill_distinct();
+    std::string text = save_text();
+    net_init();
+
+    // Carriage returns before the line feeds read alike.
+    std::string crlf;
+    for (char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_EQ(load_text(crlf, LOAD_OK), "");
+    EXPECT_EQ(save_text(), text);
+
+    // A missing closing brace between blocks, two- and three-digit exponents
+    // and text after the last threshold are accepted.
+    net_init();
+    std::string lenient = text;
+    size_t brace = lenient.find("}\ndouble weights5");
+    lenient.erase(brace, 2);
+    size_t first_value = lenient.find("-1000, ");
+    lenient.replace(first_value, 7, "-1.0E+03, ");
+    size_t second = lenient.find("-999.75, ");
+    lenient.replace(second, 9, "-9.9975E+002, ");
+    lenient += "trailing words\n";
+    EXPECT_EQ(load_text(lenient, LOAD_OK), "");
+    EXPECT_EQ(save_text(), text);
+}
+
+TEST_F(NetFile, EachFailureNamesItsPlaceAndKeepsWhatWasRead) {
+    fill_distinct();
+    std::string text = save_text();
+    std::string name = path("in.net");
+    struct {
+        std::string text;
+        std::string message;
+        int slots_loaded;      // slots 0..n-1 take the file's values
+        int thresholds_loaded; // thresholds 0..n-1 likewise
+    } cases[] = {
+        {"", "0.-", 0, 0},
+        {"\n" + text, "0.-", 0, 0},
+        {" " + text, "0.-", 0, 0},
+        {text.substr(0, text.find("double weights3")), "3.-", 3 * 1024, 0},
+        {[&] {
+             std::string t = text;
+             t.replace(t.find("weights3[1024]"), 14, "weights4[1024]");
+             return t;
+         }(),
+         "3.-", 3 * 1024, 0},
+        {[&] {
+             std::string t = text;
+             t.replace(t.find("weights3[1024]"), 14, "weights3[1023]");
+             return t;
+         }(),
+         "3.-", 3 * 1024, 0},
+        // Block 2 loses its last value: the reader meets the brace at 1023.
+        {[&] {
+             std::string t = text;
+             size_t end = t.find("\n}\ndouble weights3");
+             size_t last = t.rfind(", ", end - 3);
+             t.erase(last + 2, end - (last + 2));
+             return t;
+         }(),
+         "2.1023", 2 * 1024 + 1023, 0},
+        // A block with an extra value: the next header is not where expected.
+        {[&] {
+             std::string t = text;
+             t.insert(t.find("\n}\ndouble weights3"), "7, ");
+             return t;
+         }(),
+         "3.-", 3 * 1024, 0},
+        {[&] {
+             std::string t = text;
+             t.insert(t.find("\n}\n\ndouble thresholds"), "7, ");
+             return t;
+         }(),
+         "th.-", WEIGHT_SLOT_COUNT, 0},
+        {[&] {
+             std::string t = text;
+             t.replace(t.find("thresholds[256]"), 15, "thresholds[255]");
+             return t;
+         }(),
+         "th.-", WEIGHT_SLOT_COUNT, 0},
+        {text.substr(0, text.find("-33.33333333333334, ")), "th.100", WEIGHT_SLOT_COUNT, 100},
+        {[&] {
+             std::string t = text;
+             t.replace(t.find("-999.5, "), 1, "x"); // slot 2
+             return t;
+         }(),
+         "0.2", 2, 0},
+    };
+    for (const auto &c : cases) {
+        net_init();
+        EXPECT_EQ(load_text(c.text),
+                  "  File format error in " + name + "/" + c.message + ", breaking.\n");
+        for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
+            double expected = s < c.slots_loaded ? s * 0.25 - 1000.0
+                              : s < weightsize   ? 0.5
+                                                 : 0.0;
+            ASSERT_EQ(weight_slot(s), expected) << c.message << " slot " << s;
+        }
+        for (int u = 0; u < NETSIZE; u++)
+            ASSERT_EQ(thresholds[u], u < c.thresholds_loaded ? through_text(-u / 3.0) : 0.0)
+                << c.message;
+    }
+}
+
+TEST_F(NetFile, MissingFileLeavesTheNetworkAsItWas) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(net_load(path("absent.net").c_str()), LOAD_MISSING);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "  Couldn't open file " + path("absent.net") + ", don't load.\n");
+    EXPECT_EQ(weight_slot(0), 0.5);
+}
+
+TEST_F(NetFile, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
+    dir.write("n.net", "old network");
+    std::string sub = path("sub");
+    ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    // A directory in the way of the target: the rename fails.
+    ASSERT_EQ(mkdir((sub + "/n.net").c_str(), 0755), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(net_save((sub + "/n.net").c_str()), -1);
+    EXPECT_EQ(net_save(path("nowhere/n.net").c_str()), -1);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Couldn't write file " + sub + "/n.net: Is a directory"), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("nowhere/n.net: No such file or directory"), std::string::npos) << err;
+    EXPECT_EQ(dir.read("n.net"), "old network");
+    EXPECT_EQ(dir.files().size(), 1u);
+
+    // A successful save replaces the old file.
+    EXPECT_EQ(net_save(path("n.net").c_str()), 0);
+    EXPECT_EQ(dir.read("n.net").substr(0, 25), "double weights0[1024] = {");
+    EXPECT_EQ(dir.files().size(), 1u);
+}
+
+TEST_F(NetFile, BrokenNetworkWarnsAndGoesOn) {
+    fill_distinct();
+    std::string text = save_text();
+    net_broken = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(net_save(path("b.net").c_str()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "  Netz nicht richtig initialisiert\n");
+    EXPECT_EQ(dir.read("b.net"), text);
+    EXPECT_EQ(load_text(text, LOAD_OK), "  Netz nicht richtig initialisiert\n");
+}
+
+TEST_F(NetFile, IncompleteStoreIsNeitherWrittenNorWrittenThrough) {
+    fill_distinct();
+    std::string text = save_text();
+    // What a failed allocation leaves: the blocks from 20 on do not exist.
+    double *kept[WEIGHT_BLOCK_COUNT];
+    memcpy(kept, weight_blocks, sizeof kept);
+    for (int k = 20; k < WEIGHT_BLOCK_COUNT; k++)
+        weight_blocks[k] = nullptr;
+    net_broken = 1;
+
+    dir.write("n.net", "old");
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(net_save(path("n.net").c_str()), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "  Weight store incomplete, " + path("n.net") + " not written.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "  Netz nicht richtig initialisiert\n");
+    EXPECT_EQ(dir.read("n.net"), "old");
+
+    EXPECT_EQ(load_text(text, LOAD_OK), "  Netz nicht richtig initialisiert\n");
+    EXPECT_EQ(weight_slot(20 * 1024 - 1), (20 * 1024 - 1) * 0.25 - 1000.0);
+    memcpy(weight_blocks, kept, sizeof kept);
+}
+
+} // namespace

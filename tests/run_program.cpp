@@ -1,0 +1,105 @@
+#include "run_program.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+scratch_dir::scratch_dir() {
+    const char *base = getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/glim-test-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (!mkdtemp(name.data()))
+        ADD_FAILURE() << "mkdtemp: " << strerror(errno);
+    path_ = name.data();
+}
+
+scratch_dir::~scratch_dir() {
+    std::string command = "rm -rf '" + path_ + "'";
+    if (system(command.c_str()) != 0)
+        ADD_FAILURE() << "could not remove " << path_;
+}
+
+void scratch_dir::write(const std::string &name, const std::string &content) const {
+    std::ofstream out(path_ + "/" + name, std::ios::binary);
+    out << content;
+    if (!out)
+        ADD_FAILURE() << "could not write " << name;
+}
+
+std::string scratch_dir::read(const std::string &name) const { return read_file(path_ + "/" + name); }
+
+bool scratch_dir::exists(const std::string &name) const {
+    struct stat st;
+    return stat((path_ + "/" + name).c_str(), &st) == 0;
+}
+
+std::map<std::string, std::string> scratch_dir::files() const {
+    std::map<std::string, std::string> result;
+    DIR *dir = opendir(path_.c_str());
+    if (!dir)
+        return result;
+    while (struct dirent *entry = readdir(dir)) {
+        std::string full = path_ + "/" + entry->d_name;
+        struct stat st;
+        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            result[entry->d_name] = read_file(full);
+    }
+    closedir(dir);
+    return result;
+}
+
+std::string read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        ADD_FAILURE() << "could not read " << path;
+        return {};
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+run_result run_in(const scratch_dir &dir, const std::string &program,
+                  const std::vector<std::string> &args) {
+    // Output goes to files in a second directory, so the program's own
+    // directory holds only what it wrote.
+    scratch_dir capture;
+    std::string out_path = capture.path() + "/out", err_path = capture.path() + "/err";
+    pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        int in = open("/dev/null", O_RDONLY);
+        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || chdir(dir.path().c_str()) != 0)
+            _exit(126);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char *> argv;
+        argv.push_back(const_cast<char *>(program.c_str()));
+        for (const std::string &arg : args)
+            argv.push_back(const_cast<char *>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    run_result result;
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
+        ADD_FAILURE() << "could not run " << program;
+        return result;
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = read_file(out_path);
+    result.err = read_file(err_path);
+    return result;
+}
