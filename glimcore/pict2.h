@@ -42,7 +42,8 @@ void remove_mean(double *values, int count);
 void normalize_max_abs(double *values, int count);
 
 // Writes the magnitudes of the discrete Fourier transform of the count values
-// of in to out, evaluated term by term.
+// of in to out, evaluated term by term; in is left as it is and must not
+// overlap out.
 void dft_magnitude(const double *in, double *out, int count);
 
 // Row u of act becomes a bar of ones from column 0, as long as spectrum entry
