@@ -1,0 +1,227 @@
+// The object encoder. All arithmetic is in double precision, one operation at
+// a time, in the order written: the patterns must come out bit for bit the same
+// on every run and every machine, so no sum may be reordered.
+#include "pict2.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "net.h"
+#include "ppmheader.h"
+
+extern const double pi = acos(-1.0);
+
+// The sines and cosines of the transform's angles for PROFILE_LENGTH values,
+// term q of entry k at k * PROFILE_LENGTH + q; the angles are the same for
+// every object, so they are computed once, on first use.
+static double dft_cos_table[PROFILE_LENGTH * PROFILE_LENGTH];
+static double dft_sin_table[PROFILE_LENGTH * PROFILE_LENGTH];
+static bool dft_tables_ready; // set once both tables are filled
+
+constexpr int PICTURE_WIDTH = 80; // the only picture the encoder accepts
+constexpr int PICTURE_HEIGHT = 60;
+constexpr int PICTURE_MAXVAL = 255;
+constexpr int RASTER_BYTES = PICTURE_WIDTH * PICTURE_HEIGHT * 3;
+constexpr int BAR_ROWS = 16;
+constexpr int BAR_COLUMNS = 16;
+constexpr double DIAMETER_RADIUS = 99; // keeps every sample inside the window
+constexpr double AXIS_TOLERANCE = 0.01;
+
+static_assert(BAR_ROWS * BAR_COLUMNS == NETSIZE, "the bars must fill the activation vector");
+static_assert(2 * BAR_ROWS + 2 < PROFILE_LENGTH, "the bars read spectrum entries 2 to 32");
+
+void encode_object(const char *path, int x, int y, int w, int h, int *act) {
+    signed char window[WINDOW_CELLS];
+    memset(window, 0, sizeof window);
+    window_load(path, window, x, y, w, h);
+    encode_window(window, act);
+}
+
+void window_load(const char *path, signed char *window, int x, int y, int w, int h) {
+    FILE *in = fopen(path, "rb");
+    if (!in) {
+        fprintf(stderr, "Cannot open picture file %s: %s\n", path, strerror(errno));
+        exit(1);
+    }
+    ppm_header header;
+    if (ppm_read_header(in, &header) != PPM_OK || header.width != PICTURE_WIDTH ||
+        header.height != PICTURE_HEIGHT || header.maxval != PICTURE_MAXVAL) {
+        fclose(in);
+        printf("Error occured during loading image file -> exit");
+        exit(1);
+    }
+    unsigned char raster[RASTER_BYTES];
+    size_t length = fread(raster, 1, sizeof raster, in);
+    if (length < sizeof raster) {
+        if (ferror(in))
+            fprintf(stderr, "Cannot read picture file %s: %s\n", path, strerror(errno));
+        else
+            fprintf(stderr, "Picture file %s is too short: its raster ends after %zu of %d bytes\n",
+                    path, length, RASTER_BYTES);
+        fclose(in);
+        exit(1);
+    }
+    fclose(in);
+
+    // The box's left column lands at WINDOW_CENTER - w / 2, its right column at
+    // WINDOW_CENTER + w - w / 2, and its rows likewise; integer division
+    // truncates, so an odd box reaches one cell further right and down.
+    const unsigned char *sample = raster;
+    for (int py = 0; py < PICTURE_HEIGHT; py++) {
+        for (int px = 0; px < PICTURE_WIDTH; px++, sample += 3) {
+            if (px < x || px > x + w || py < y || py > y + h) continue;
+            int wx = px - x - w / 2 + WINDOW_CENTER;
+            int wy = py - y - h / 2 + WINDOW_CENTER;
+            // A box from inside the picture always fits; any other is cut.
+            if (wx < 0 || wx >= WINDOW_SIZE || wy < 0 || wy >= WINDOW_SIZE) continue;
+            window[wx * WINDOW_SIZE + wy] = (signed char)(sample[2] / 16);
+        }
+    }
+}
+
+void encode_window(const signed char *window, int *act) {
+    double profile[PROFILE_LENGTH];
+    double spectrum[PROFILE_LENGTH];
+    diameter_profile(window, profile);
+    remove_mean(profile, PROFILE_LENGTH);
+    normalize_max_abs(profile, PROFILE_LENGTH);
+    dft_magnitude(profile, spectrum, PROFILE_LENGTH);
+    normalize_max_abs(spectrum, PROFILE_LENGTH);
+    encode_bars(spectrum, act);
+}
+
+// Each diameter joins the point A at angle a (from the +wy direction toward +wx)
+// to the opposite point B, both on the circle of radius 99 around the middle
+// cell. It is walked one cell at a time along its major axis from the end with
+// the smaller coordinate there; t grows by adding 1.0, and the other coordinate
+// is interpolated from the start point. A diameter along an axis is not walked:
+// its entry repeats the sum of the degree before.
+void diameter_profile(const signed char *window, double *profile) {
+    double last = 0.0;
+    int k = 0;
+    for (double a = 1.0; a <= 360.0; a = a + 1.0, k++) {
+        double ax = sin(a / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
+        double ay = cos(a / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
+        double bx = sin((a + 180) / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
+        double by = cos((a + 180) / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
+        double dx = bx - ax;
+        double dy = by - ay;
+        double sum = 0.0;
+        if (fabs(dx) < AXIS_TOLERANCE || fabs(dy) < AXIS_TOLERANCE) {
+            sum = last;
+        } else if (fabs(dy) < fabs(dx)) {
+            double m = dy / dx;
+            double px = ax, py = ay, qx = bx;
+            if (bx < ax) {
+                px = bx;
+                py = by;
+                qx = ax;
+            }
+            for (double t = px; t <= qx; t = t + 1.0) {
+                int wx = (int)t;
+                int wy = (int)((t - px) * m + py);
+                sum = sum + (double)window[wx * WINDOW_SIZE + wy];
+            }
+        } else {
+            double m = dx / dy;
+            double px = ax, py = ay, qy = by;
+            if (by < ay) {
+                px = bx;
+                py = by;
+                qy = ay;
+            }
+            for (double t = py; t <= qy; t = t + 1.0) {
+                int wx = (int)((t - py) * m + px);
+                int wy = (int)t;
+                sum = sum + (double)window[wx * WINDOW_SIZE + wy];
+            }
+        }
+        last = sum;
+        profile[k] = sum;
+    }
+}
+
+void remove_mean(double *values, int count) {
+    double sum = 0.0;
+    for (int i = 0; i < count; i++)
+        sum = sum + values[i];
+    double mean = sum / count;
+    for (int i = 0; i < count; i++)
+        values[i] = values[i] - mean;
+}
+
+// A divisor of 0 (all values 0) is not guarded: every value becomes
+// not-a-number, and the bars of such a spectrum are all ones.
+void normalize_max_abs(double *values, int count) {
+    if (count <= 0) return;
+    double highest = values[0];
+    double lowest = values[0];
+    for (int i = 0; i < count; i++) {
+        if (highest < values[i]) highest = values[i];
+        if (lowest > values[i]) lowest = values[i];
+    }
+    double divisor = fabs(lowest) < fabs(highest) ? fabs(highest) : fabs(lowest);
+    for (int i = 0; i < count; i++)
+        values[i] = values[i] / divisor;
+}
+
+// The angle of term q of entry k; the tables and the direct evaluation both
+// take it from here, so they agree bit for bit.
+static double dft_angle(int q, int k, int count) {
+    return ((2 * pi * q) * k) / count;
+}
+
+static void dft_fill_tables() {
+    for (int k = 0; k < PROFILE_LENGTH; k++) {
+        for (int q = 0; q < PROFILE_LENGTH; q++) {
+            double phi = dft_angle(q, k, PROFILE_LENGTH);
+            dft_cos_table[k * PROFILE_LENGTH + q] = cos(phi);
+            dft_sin_table[k * PROFILE_LENGTH + q] = sin(phi);
+        }
+    }
+    dft_tables_ready = true;
+}
+
+// The transform is evaluated term by term in index order; a fast transform
+// would sum in another order and change the last bits.
+void dft_magnitude(const double *in, double *out, int count) {
+    if (count == PROFILE_LENGTH) {
+        if (!dft_tables_ready) dft_fill_tables();
+        for (int k = 0; k < count; k++) {
+            const double *cosines = dft_cos_table + k * PROFILE_LENGTH;
+            const double *sines = dft_sin_table + k * PROFILE_LENGTH;
+            double re = 0.0, im = 0.0;
+            for (int q = 0; q < count; q++) {
+                re = re + in[q] * cosines[q];
+                im = im - in[q] * sines[q];
+            }
+            out[k] = sqrt(re * re + im * im);
+        }
+        return;
+    }
+    for (int k = 0; k < count; k++) {
+        double re = 0.0, im = 0.0;
+        for (int q = 0; q < count; q++) {
+            double phi = dft_angle(q, k, count);
+            re = re + in[q] * cos(phi);
+            im = im - in[q] * sin(phi);
+        }
+        out[k] = sqrt(re * re + im * im);
+    }
+}
+
+// Column i's threshold is 1 / (16 - i)^2, growing with i, so each row is a run
+// of ones from column 0. A not-a-number value compares false with every
+// threshold and gives a row of ones.
+void encode_bars(const double *spectrum, int *act) {
+    for (int u = 0; u < BAR_ROWS; u++) {
+        double s = spectrum[2 * u + 2];
+        for (int i = 0; i < BAR_COLUMNS; i++) {
+            double threshold = 1.0 / ((16 - i) * (16 - i));
+            act[u * BAR_COLUMNS + i] = threshold > s ? 0 : 1;
+        }
+    }
+}
