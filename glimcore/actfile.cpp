@@ -1,0 +1,74 @@
+// Writing, reading and printing activation vectors.
+#include "actfile.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "savefile.h"
+
+// The character layout breaks a line once the characters written since the
+// last break exceed 70; the row layout once more than 15 values stand on it,
+// which gives one line per pattern row.
+constexpr int CHARACTER_LIMIT = 70;
+constexpr int ROW_LIMIT = 15;
+
+int act_save(const int *act, const char *name) {
+    save_file file;
+    FILE *out = save_begin(&file, name);
+    if (!out) return -1;
+    int limit = net_verbose ? CHARACTER_LIMIT : ROW_LIMIT;
+    int counter = 0;
+    fprintf(out, "int act[%d] = {\n  ", NETSIZE);
+    for (int u = 0; u < NETSIZE; u++) {
+        int written = fprintf(out, "%d, ", act[u]);
+        counter += net_verbose ? written : 1;
+        if (counter > limit) {
+            fprintf(out, "\n  ");
+            counter = 0;
+        }
+    }
+    fprintf(out, "\n}\n");
+    return save_commit(&file);
+}
+
+// Each read is one fscanf call. The header must start the file; after the
+// brace and after each value's comma a run of blanks and line feeds is passed
+// over, and the trailing "s" never matches, it only ends the scan. A value
+// read skips any white space before it, carriage returns included.
+static load_result read_activation(FILE *in, int *act, const char *name) {
+    int count = -1;
+    if (fscanf(in, "int act[%d] = {%*[\n ]s", &count) < 1 || count != NETSIZE) {
+        printf("  File format error in %s/ac.-, breaking.\n", name);
+        return LOAD_FAILED;
+    }
+    for (int i = 0; i < NETSIZE; i++) {
+        int value;
+        if (fscanf(in, "%d,%*[ \n]s", &value) != 1) {
+            printf("  File format error in %s/ac.%d, breaking.\n", name, i);
+            return LOAD_FAILED;
+        }
+        act[i] = value;
+    }
+    return LOAD_OK;
+}
+
+load_result act_load(int *act, const char *name) {
+    FILE *in = fopen(name, "r");
+    if (!in) {
+        bool missing = errno == ENOENT;
+        printf("  File not found error in %s/ac.-, breaking.\n", name);
+        return missing ? LOAD_MISSING : LOAD_FAILED;
+    }
+    load_result result = read_activation(in, act, name);
+    fclose(in);
+    return result;
+}
+
+void act_print(const int *act, const char *title) {
+    printf("%s", title);
+    for (int u = 0; u < NETSIZE; u++) {
+        if (u % 16 == 0) printf("\n");
+        printf("%d ", act[u]);
+    }
+    printf("\n");
+}

@@ -1,0 +1,126 @@
+// Argument and file-name checks shared by the programs.
+#include "names.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+constexpr int NAME_MAX_LENGTH = NAME_SIZE - 1;
+
+int name_copy(char *name, const char *arg, const char *what) {
+    size_t length = strlen(arg);
+    if (length > (size_t)NAME_MAX_LENGTH) {
+        fprintf(stderr, "  Argument for the %s too long (%zu characters, at most %d): %s\n", what,
+                length, NAME_MAX_LENGTH, arg);
+        return -1;
+    }
+    memcpy(name, arg, length + 1);
+    return 0;
+}
+
+static int mask_refuse(const char *mask, const char *start, const char *end, const char *reason) {
+    fprintf(stderr, "  Mask %s not usable: \"%.*s\" %s.\n", mask, (int)(end - start), start,
+            reason);
+    return -1;
+}
+
+// Reads a run of digits; values beyond NAME_SIZE are kept at NAME_SIZE, which
+// is already more than any name can hold.
+static int read_digits(const char **p) {
+    int value = 0;
+    while (**p >= '0' && **p <= '9') {
+        value = value * 10 + (**p - '0');
+        if (value > NAME_SIZE) value = NAME_SIZE;
+        (*p)++;
+    }
+    return value;
+}
+
+// Walks the mask as printf would: each '%' opens a conversion specification
+// of flags, width, precision, length modifier and conversion character. Only
+// the pieces that printf reads for a single int argument are let through.
+int name_check_mask(const char *mask, mask_rule rule) {
+    int conversions = 0;
+    for (const char *p = mask; *p; p++) {
+        if (*p != '%') continue;
+        const char *start = p++;
+        if (*p == '%') continue;
+        while (*p != '\0' && strchr("-+ 0#", *p)) {
+            // For d and i the '#' flag has no defined meaning.
+            if (*p == '#')
+                return mask_refuse(mask, start, p + 1, "has the flag #, which d and i do not take");
+            p++;
+        }
+        int width = read_digits(&p);
+        int precision = 0;
+        if (*p == '.') {
+            p++;
+            if (*p == '*')
+                return mask_refuse(mask, start, p + 1, "takes its precision from an argument");
+            precision = read_digits(&p);
+        }
+        if (*p == '\0') return mask_refuse(mask, start, p, "is not a complete conversion");
+        if (*p == '*') return mask_refuse(mask, start, p + 1, "takes its width from an argument");
+        if (strchr("hlLqjzt", *p))
+            return mask_refuse(mask, start, p + 1,
+                               "has a length modifier; only %d or %i is allowed");
+        if (*p != 'd' && *p != 'i')
+            return mask_refuse(mask, start, p + 1,
+                               "is not an integer conversion; only %d or %i is allowed");
+        if (width > NAME_MAX_LENGTH || precision > NAME_MAX_LENGTH)
+            return mask_refuse(mask, start, p + 1, "is wider than a file name can be");
+        if (++conversions > 1)
+            return mask_refuse(mask, start, p + 1, "is a second conversion; one is allowed");
+    }
+    if (rule == MASK_EXACTLY_ONE && conversions == 0) {
+        fprintf(stderr, "  Mask %s not usable: it holds no %%d or %%i for the file number.\n",
+                mask);
+        return -1;
+    }
+    return 0;
+}
+
+int name_format(char *name, const char *mask, int number) {
+    int length = snprintf(name, NAME_SIZE, mask, number);
+    if (length < 0 || length > NAME_MAX_LENGTH) {
+        fprintf(stderr,
+                "  File name from mask %s and number %d would be longer than %d characters.\n",
+                mask, number, NAME_MAX_LENGTH);
+        name[0] = '\0';
+        return -1;
+    }
+    return 0;
+}
+
+// strtol with base 10 reads what "%d" reads, but tells when the number is out
+// of range instead of leaving the result undefined.
+int arg_scan_int(const char *arg, int *value, const char *what) {
+    size_t length = strlen(arg);
+    if (length > (size_t)NAME_MAX_LENGTH) {
+        fprintf(stderr, "  Argument for the %s too long (%zu characters, at most %d).\n", what,
+                length, NAME_MAX_LENGTH);
+        return -1;
+    }
+    char *end;
+    errno = 0;
+    long number = strtol(arg, &end, 10);
+    if (end == arg) return 0;
+    if (errno == ERANGE || number < INT_MIN || number > INT_MAX) {
+        fprintf(stderr, "  Number for the %s out of range: %s\n", what, arg);
+        return -1;
+    }
+    *value = (int)number;
+    return 0;
+}
+
+bool arg_asks_help(int argc, char *const argv[]) {
+    return argc > 1 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0);
+}
+
+bool arg_print_version(int argc, char *const argv[], const char *program) {
+    if (argc < 2 || strcmp(argv[1], "--version") != 0) return false;
+    printf("%s %s\n", program, GLIM_VERSION);
+    return true;
+}

@@ -1,0 +1,42 @@
+// Command-line arguments and file names: the checks every program makes
+// before it touches a file.
+//
+// File names and masks live in buffers of NAME_SIZE characters. A mask is user
+// text that becomes a printf format, so it is accepted only when its every '%'
+// is "%%" or starts one plain integer conversion.
+#pragma once
+
+constexpr int NAME_SIZE = 256; // a name buffer: at most 255 characters and the terminator
+
+// Copies a command-line argument into a name buffer of NAME_SIZE characters.
+// 0 on success; -1 after a message on stderr when the argument does not fit.
+// what says what the argument is, for the message ("pattern file mask").
+int name_copy(char *name, const char *arg, const char *what);
+
+// How many integer conversions a mask must hold.
+enum mask_rule {
+    MASK_AT_MOST_ONE, // a mask without a conversion names the same file for every number
+    MASK_EXACTLY_ONE, // every number must give a file of its own
+};
+
+// Checks that mask can be used as a format with one int argument: every '%'
+// is "%%" or starts a d or i conversion with optional flags (- + blank 0),
+// width and precision, no '*' and no length modifier. 0 when the mask is
+// usable; -1 after a message on stderr naming the mask and what is wrong.
+int name_check_mask(const char *mask, mask_rule rule);
+
+// Formats the name of file number from a checked mask into a name buffer.
+// 0 on success; -1 after a message on stderr when the name would not fit.
+int name_format(char *name, const char *mask, int number);
+
+// Scans an argument as sscanf's "%d" does into value; an argument that does
+// not begin with a number leaves value as it was. -1 after a message on
+// stderr when the argument is too long or its number does not fit in an int.
+int arg_scan_int(const char *arg, int *value, const char *what);
+
+// True when the first argument asks for the usage text: "-h" or "--help".
+bool arg_asks_help(int argc, char *const argv[]);
+
+// When the first argument is "--version", prints the program's name and
+// version on stdout and returns true.
+bool arg_print_version(int argc, char *const argv[], const char *program);

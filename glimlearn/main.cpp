@@ -1,0 +1,147 @@
+// glimlearn: teaches the network a numbered series of pattern files.
+//
+// Loads "glimnet.net" if there is one, so that every run goes on from where
+// the last one left the network, teaches all patterns for a number of cycles,
+// shows how the first pattern settles and writes the network back.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "actfile.h"
+#include "names.h"
+#include "net.h"
+#include "netfile.h"
+
+constexpr int RECALL_LIMIT = 500;
+
+static int nr_of_files = 1;                         // first argument
+static int nr_of_cycles = 50;                       // second argument
+static char pat_file_mask[NAME_SIZE] = "se-%d.act"; // third argument
+static char net_file_name[NAME_SIZE] = "glimnet.net";
+
+// One pattern file's vector; nodes are allocated zero-filled, so units that
+// no file sets stay 0.
+struct pattern_node {
+    pattern_node *next;
+    int act[NETSIZE];
+};
+
+static pattern_node *pattern_head; // first node: the recall test's pattern
+static pattern_node *pattern_tail; // last node, for appending
+
+static void print_usage() {
+    printf("Usage: glimlearn <nr_of_files> <nr_of_cycles> <pat_file_mask>\n");
+    printf("  where the network will learn the patterns which are stored in\n");
+    printf("  <nr_of_files> consecutive files named se-1.act, se-2.act,...\n");
+    printf("  and stored to file glimnet.net .");
+    printf("\n");
+}
+
+// Takes the settings from the arguments and checks that every file name the
+// run will form fits its buffer. Names grow with the file number, so the
+// first and the last name stand for all of them.
+static bool take_arguments(int argc, char *argv[]) {
+    if (arg_scan_int(argv[1], &nr_of_files, "file count") != 0) return false;
+    if (argc > 2 && arg_scan_int(argv[2], &nr_of_cycles, "cycle count") != 0) return false;
+    if (argc > 3 && name_copy(pat_file_mask, argv[3], "pattern file mask") != 0) return false;
+    if (name_check_mask(pat_file_mask, MASK_AT_MOST_ONE) != 0) return false;
+    char name[NAME_SIZE];
+    if (nr_of_files > 0 && (name_format(name, pat_file_mask, 0) != 0 ||
+                            name_format(name, pat_file_mask, nr_of_files - 1) != 0))
+        return false;
+    return true;
+}
+
+// Reads the pattern files into a list in file order. Returns false when a
+// file was missing or malformed or the list had to be cut short.
+static bool load_patterns() {
+    bool whole = true;
+    printf("     ");
+    for (int i = 0; i < nr_of_files; i++) {
+        printf("\b\b\b\b\b%5d", i);
+        char name[NAME_SIZE];
+        name_format(name, pat_file_mask, i);
+        pattern_node *node = (pattern_node *)calloc(1, sizeof(pattern_node));
+        if (!node) {
+            printf("  ERROR: not enough memory at file nr. %d; truncating", i);
+            nr_of_files = i;
+            return false;
+        }
+        if (!pattern_head)
+            pattern_head = node;
+        else
+            pattern_tail->next = node;
+        pattern_tail = node;
+        if (act_load(node->act, name) != LOAD_OK) whole = false;
+    }
+    printf("\n");
+    return whole;
+}
+
+// The counter after "Learning cycle %d -" overwrites the last five of its six
+// blanks, so a finished line shows the number of patterns taught.
+static void teach_patterns() {
+    for (int cycle = 0; cycle < nr_of_cycles; cycle++) {
+        printf("Learning cycle %d -      ", cycle);
+        int k = 0;
+        for (pattern_node *node = pattern_head; node; node = node->next) {
+            printf("\b\b\b\b\b%5d", ++k);
+            net_learn(node->act, 1);
+        }
+        printf("\n");
+    }
+}
+
+// Lets a copy of the first pattern settle; the network and the pattern stay as they are.
+static void test_recall() {
+    if (!pattern_head) {
+        printf("No patterns, no recall test.\n");
+        return;
+    }
+    int work[NETSIZE];
+    memcpy(work, pattern_head->act, sizeof work);
+    act_print(work, "Activation before");
+    printf(" Iterating network... (max. %d steps)\n", RECALL_LIMIT);
+    net_iterate(work, RECALL_LIMIT);
+    act_print(work, "Activation after");
+}
+
+static void free_patterns() {
+    pattern_node *node = pattern_head;
+    while (node) {
+        pattern_node *next = node->next;
+        free(node);
+        node = next;
+    }
+    pattern_head = pattern_tail = nullptr;
+}
+
+int main(int argc, char *argv[]) {
+    if (argc < 2) {
+        print_usage();
+        return EXIT_FAILURE;
+    }
+    if (arg_asks_help(argc, argv)) {
+        print_usage();
+        return EXIT_SUCCESS;
+    }
+    if (arg_print_version(argc, argv, "glimlearn")) return EXIT_SUCCESS;
+    if (!take_arguments(argc, argv)) return EXIT_FAILURE;
+
+    net_verbose = 0;
+    bool whole = true;
+    printf("Initializing network...\n");
+    net_init();
+    printf("Loading network %s...\n", net_file_name);
+    // A missing network file is the first run, not a fault.
+    if (net_load(net_file_name) == LOAD_FAILED) whole = false;
+    printf("Loading patterns ...\n");
+    if (!load_patterns()) whole = false;
+    teach_patterns();
+    test_recall();
+    printf("Saving network to %s...\n", net_file_name);
+    if (net_save(net_file_name) != 0) whole = false;
+    free_patterns();
+    printf("Programm beendet.\n");
+    return whole && !net_broken ? EXIT_SUCCESS : EXIT_FAILURE;
+}

@@ -1,0 +1,161 @@
+// Argument and file-name checks.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+#include "names.h"
+
+namespace {
+
+TEST(NameCopy, RefusesArgumentsThatDoNotFit) {
+    char name[NAME_SIZE] = "default";
+    std::string longest(255, 'a');
+    EXPECT_EQ(name_copy(name, longest.c_str(), "mask"), 0);
+    EXPECT_EQ(name, longest);
+
+    strcpy(name, "default");
+    std::string too_long(256, 'b');
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(name_copy(name, too_long.c_str(), "pattern file mask"), -1);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("pattern file mask too long (256 characters, at most 255)"),
+              std::string::npos)
+        << err;
+    EXPECT_STREQ(name, "default");
+}
+
+TEST(NameCheckMask, AcceptsPlainIntegerConversions) {
+    for (const char *mask : {"se-%d.act", "ca-%i.act", "pat%05d.txt", "%-3d", "%+.4d", "% d", "%.d",
+                             "100%%-%d", "dir/%d/x", "%255d"}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(name_check_mask(mask, MASK_EXACTLY_ONE), 0) << mask;
+        EXPECT_EQ(name_check_mask(mask, MASK_AT_MOST_ONE), 0) << mask;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << mask;
+    }
+    // Without a conversion every number names the same file: allowed only
+    // where the caller allows it.
+    for (const char *mask : {"same.act", "%%d.act", ""}) {
+        EXPECT_EQ(name_check_mask(mask, MASK_AT_MOST_ONE), 0) << mask;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(name_check_mask(mask, MASK_EXACTLY_ONE), -1) << mask;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "  Mask " + std::string(mask) +
+                      " not usable: it holds no %d or %i for the file number.\n");
+    }
+}
+
+TEST(NameCheckMask, RefusesEverythingElseNamingThePiece) {
+    struct {
+        const char *mask;
+        const char *complaint; // the end of the message
+    } cases[] = {
+        {"se-%s.act", "\"%s\" is not an integer conversion; only %d or %i is allowed.\n"},
+        {"%n", "\"%n\" is not an integer conversion; only %d or %i is allowed.\n"},
+        {"%x", "\"%x\" is not an integer conversion; only %d or %i is allowed.\n"},
+        {"%1$d", "\"%1$\" is not an integer conversion; only %d or %i is allowed.\n"},
+        {"a%d-%i", "\"%i\" is a second conversion; one is allowed.\n"},
+        {"%d%s%n", "\"%s\" is not an integer conversion; only %d or %i is allowed.\n"},
+        {"%*d", "\"%*\" takes its width from an argument.\n"},
+        {"%.*d", "\"%.*\" takes its precision from an argument.\n"},
+        {"%ld", "\"%l\" has a length modifier; only %d or %i is allowed.\n"},
+        {"%hhd", "\"%h\" has a length modifier; only %d or %i is allowed.\n"},
+        {"%zd", "\"%z\" has a length modifier; only %d or %i is allowed.\n"},
+        {"se-%d%", "\"%\" is not a complete conversion.\n"},
+        {"%-05", "\"%-05\" is not a complete conversion.\n"},
+        {"%#d", "\"%#\" has the flag #, which d and i do not take.\n"},
+        {"%256d", "\"%256d\" is wider than a file name can be.\n"},
+        {"%.99999999999d", "\"%.99999999999d\" is wider than a file name can be.\n"},
+    };
+    for (const auto &c : cases) {
+        for (mask_rule rule : {MASK_AT_MOST_ONE, MASK_EXACTLY_ONE}) {
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(name_check_mask(c.mask, rule), -1) << c.mask;
+            EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                      "  Mask " + std::string(c.mask) + " not usable: " + c.complaint);
+        }
+    }
+}
+
+TEST(NameFormat, FormatsOrRefusesWithoutCutting) {
+    char name[NAME_SIZE];
+    struct {
+        const char *mask;
+        int number;
+        const char *expected;
+    } cases[] = {
+        {"se-%d.act", 0, "se-0.act"},        {"se-%d.act", 12, "se-12.act"},
+        {"pat%05d.txt", 42, "pat00042.txt"}, {"100%%-%i", 7, "100%-7"},
+        {"same.act", 3, "same.act"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(name_format(name, c.mask, c.number), 0);
+        EXPECT_STREQ(name, c.expected);
+    }
+
+    std::string mask = std::string(250, 'a') + "%d";
+    EXPECT_EQ(name_format(name, mask.c_str(), 99999), 0);
+    EXPECT_EQ(strlen(name), 255u);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(name_format(name, mask.c_str(), 100000), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "  File name from mask " + mask +
+                  " and number 100000 would be longer than 255 characters.\n");
+    EXPECT_STREQ(name, "");
+}
+
+TEST(ArgScanInt, ReadsWhatPercentDReadsAndRefusesOverflow) {
+    struct {
+        const char *arg;
+        int expected; // the value starts at 50
+    } good[] = {{"3", 3},
+                {" 12abc", 12},
+                {"abc", 50},
+                {"", 50},
+                {"-5", -5},
+                {"+7", 7},
+                {"- 5", 50},
+                {"2147483647", INT_MAX},
+                {"-2147483648", INT_MIN}};
+    for (const auto &c : good) {
+        int value = 50;
+        EXPECT_EQ(arg_scan_int(c.arg, &value, "file count"), 0) << c.arg;
+        EXPECT_EQ(value, c.expected) << c.arg;
+    }
+    std::string padded = std::string(256, ' ') + "1";
+    for (const std::string &arg : {std::string("2147483648"), std::string("-2147483649"),
+                                   std::string("99999999999999999999999"), padded}) {
+        int value = 50;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(arg_scan_int(arg.c_str(), &value, "file count"), -1) << arg;
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("file count"), std::string::npos) << err;
+        EXPECT_EQ(value, 50);
+    }
+}
+
+TEST(CommandLineConvention, LooksAtTheFirstArgumentOnly) {
+    char program[] = "prog", help[] = "--help", h[] = "-h", version[] = "--version", other[] = "3";
+    char *with_help[] = {program, help, nullptr};
+    char *with_h[] = {program, h, nullptr};
+    char *with_version[] = {program, version, nullptr};
+    char *later[] = {program, other, help, version, nullptr};
+    char *none[] = {program, nullptr};
+
+    EXPECT_TRUE(arg_asks_help(2, with_help));
+    EXPECT_TRUE(arg_asks_help(2, with_h));
+    EXPECT_FALSE(arg_asks_help(2, with_version));
+    EXPECT_FALSE(arg_asks_help(4, later));
+    EXPECT_FALSE(arg_asks_help(1, none));
+
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(arg_print_version(2, with_help, "glimx"));
+    EXPECT_FALSE(arg_print_version(4, later, "glimx"));
+    EXPECT_FALSE(arg_print_version(1, none, "glimx"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(arg_print_version(2, with_version, "glimx"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string("glimx ") + GLIM_VERSION + "\n");
+}
+
+} // namespace
