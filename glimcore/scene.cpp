@@ -54,8 +54,9 @@ static int read_picture(FILE *in, const char *path, int *width, int *height) {
         return -1;
     }
     if (status != PPM_OK) return refuse(path, "%s", header.error);
-    // The planes hold at most 80 x 60 pixels; a larger picture is refused
-    // rather than cut, since the object encoder works only on whole pictures.
+    // The planes hold at most 80 x 60 pixels. A larger picture is refused
+    // rather than cut: boxes of a cut picture would not describe the file
+    // that the object encoder reads again.
     if (header.width < 1 || header.width > SCENE_WIDTH || header.height < 1 ||
         header.height > SCENE_HEIGHT)
         return refuse(path, "the size %d x %d is not within 1..%d x 1..%d", header.width,
@@ -294,9 +295,9 @@ static bool frame_cell(int x, int y, int n) {
         return false;
     }
     int m = cell - FRAME_MARK;
-    // A box's own mark can only come back for a box less than three cells
-    // wide or high, which no chain gives; it is not a meeting.
-    if (m == n) return false;
+    // Only an earlier box's mark is a meeting. A box's own mark could come
+    // back only for a box less than three cells wide or high, which no chain gives.
+    if (m < 0 || m >= n) return false;
     merge_into(m, n);
     return true;
 }
