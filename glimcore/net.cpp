@@ -9,24 +9,14 @@ double thresholds[NETSIZE];                // one per unit
 int net_broken;                            // set by a failed allocation or self-test
 int net_verbose;                           // chosen by each program before its first call
 
-void net_warn_broken() { printf("  Netz nicht richtig initialisiert\n"); }
-
-// Weights are numbered pair by pair in row order: (0,1) is slot 0, (0,255)
-// slot 254, (1,2) slot 255, ..., (254,255) slot 32639.
-int weight_index(int a, int b) {
-    long m = a < b ? a : b;
-    long big = a < b ? b : a;
-    long index = 255 * m - m * (m + 1) / 2 + big - 1;
-    if (index > weightsize)
-        printf("  ERROR: index %ld>weightsize at %ld.%ld", index, (long)a, (long)b);
-    return (int)index;
+void net_warn_broken() {
+    printf("  Netz nicht richtig initialisiert\n");
 }
 
 static bool allocate_blocks() {
     for (int k = 0; k < WEIGHT_BLOCK_COUNT; k++) {
         // A second net_init in the same process reuses the blocks it has.
-        if (weight_blocks[k])
-            continue;
+        if (weight_blocks[k]) continue;
         weight_blocks[k] = (double *)calloc(WEIGHT_BLOCK_SLOTS, sizeof(double));
         if (!weight_blocks[k]) {
             printf("  ERROR: not enough memory, at part %d\n", k);
@@ -42,32 +32,25 @@ static bool allocate_blocks() {
 static void self_test() {
     for (int s = 0; s < weightsize; s++)
         weight_slot(s) = 2.0 * s;
-    if (net_verbose)
-        printf("Number of network weights: %d\n", weightsize);
+    if (net_verbose) printf("Number of network weights: %d\n", weightsize);
     for (int s = 0; s < weightsize; s++) {
-        if (weight_slot(s) == 2.0 * s)
-            continue;
-        if (!net_broken)
-            printf("  ERROR: weight matrix misfit at ");
+        if (weight_slot(s) == 2.0 * s) continue;
+        if (!net_broken) printf("  ERROR: weight matrix misfit at ");
         printf("%d(%G:%d) ", s, weight_slot(s), 2 * s);
         net_broken = 1;
     }
-    if (net_broken)
-        printf("\n");
+    if (net_broken) printf("\n");
 
     for (int s = weightsize - 1; s >= 0; s--)
         weight_slot(s) = 2.0 * s;
     for (int s = weightsize - 1; s >= 0; s--) {
-        if (weight_slot(s) == 2.0 * s)
-            continue;
-        if (!net_broken)
-            printf("  ERROR: weight matrix misfit 2 at ");
+        if (weight_slot(s) == 2.0 * s) continue;
+        if (!net_broken) printf("  ERROR: weight matrix misfit 2 at ");
         printf("[%p]", (void *)weight_blocks[s / WEIGHT_BLOCK_SLOTS]);
         printf("%d(%G:%d) ", s, weight_slot(s), 2 * s);
         net_broken = 1;
     }
-    if (net_broken)
-        printf("\n");
+    if (net_broken) printf("\n");
 }
 
 void net_init() {
@@ -100,19 +83,16 @@ int *net_iterate(int *act, int max_steps) {
         for (int i = 0; i < NETSIZE; i++) {
             double sum = 0.0;
             for (int j = 0; j < NETSIZE; j++) {
-                if (j == i)
-                    continue;
+                if (j == i) continue;
                 sum = sum + weight_slot(weight_index(j, i)) * (double)act[j];
             }
             int state = sum >= thresholds[i] ? 1 : 0;
-            if (state != act[i])
-                changed = true;
+            if (state != act[i]) changed = true;
             act[i] = state;
         }
         steps++;
     }
-    if (net_verbose)
-        printf("  Iterated Network %ld steps.\n", steps);
+    if (net_verbose) printf("  Iterated Network %ld steps.\n", steps);
     return act;
 }
 
@@ -138,22 +118,19 @@ void net_learn(const int *act, int count) {
         net_warn_broken();
         return;
     }
-    if (net_verbose)
-        printf("  Learning cycle...0000");
+    if (net_verbose) printf("  Learning cycle...0000");
     for (int cycle = 0; cycle < count; cycle++) {
-        if (net_verbose)
-            print_learning_counter(cycle);
+        if (net_verbose) print_learning_counter(cycle);
         for (int j = 0; j < NETSIZE; j++) {
             double sum = 0.0;
             int n = 0;
             for (int k = 0; k < NETSIZE; k++) {
-                if (k == j || act[k] == 0)
-                    continue;
+                if (k == j || act[k] == 0) continue;
                 sum = sum + weight_slot(weight_index(k, j)) * (double)act[k];
                 n = n + 1;
             }
-            bool misclassified = (sum >= thresholds[j] && act[j] == 0) ||
-                                 (sum < thresholds[j] && act[j] != 0);
+            bool misclassified =
+                (sum >= thresholds[j] && act[j] == 0) || (sum < thresholds[j] && act[j] != 0);
             double correction = 0.0;
             if (misclassified) {
                 double target = act[j] != 0 ? -1.0 : 1.0;
@@ -161,23 +138,20 @@ void net_learn(const int *act, int count) {
             }
             thresholds[j] = thresholds[j] + correction;
             for (int k = 0; k < NETSIZE; k++) {
-                if (k == j || act[k] == 0)
-                    continue;
+                if (k == j || act[k] == 0) continue;
                 int s = weight_index(k, j);
                 weight_slot(s) = weight_slot(s) - correction;
             }
         }
     }
-    if (net_verbose)
-        printf("\n");
+    if (net_verbose) printf("\n");
 }
 
 void net_normalize() {
     double sum = 0.0;
     for (int s = 0; s < weightsize; s++)
         sum = sum + weight_slot(s);
-    if (sum == 0.0)
-        return;
+    if (sum == 0.0) return;
     for (int s = 0; s < weightsize; s++)
         weight_slot(s) = weight_slot(s) / sum;
 }
