@@ -1,8 +1,11 @@
 // Network state, recall and learning.
 #include "net.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 double *weight_blocks[WEIGHT_BLOCK_COUNT]; // allocated once, never freed
 double thresholds[NETSIZE];                // one per unit
@@ -69,6 +72,158 @@ void net_init() {
         weight_slot(s) = 0.0;
 }
 
+// Recall and learning reach the very bits that the rules give when they form
+// every product w(j, i) * act[j] for every unit in order, by three exact means:
+//
+// - A sum starts at +0.0 and, rounding to nearest, never becomes -0.0, so
+//   adding +0.0 or -0.0 leaves it as it is. A unit that is off adds w * 0.0,
+//   such a zero, as long as w is finite; a unit that is on with the value 1
+//   adds w * 1.0 = w. A sum is thus the chain of the weights from the units
+//   that are on, added in ascending order, with nothing multiplied.
+// - The weights come from a dense symmetric copy of the store, mirror[a][b] =
+//   w(a, b), so that the weights of a sum lie in sequence. Its diagonal holds
+//   +0.0, which a sum may add for the reason above. The blocks remain the
+//   network: the file reader and callers write them directly between calls, so
+//   each call first compares the copy with them row by row and copies again
+//   what differs; learning writes the rows it changed back before it returns.
+// - The sums of several units run side by side, each one chain in its own
+//   order, and the processor overlaps the chains. A sum that an earlier unit
+//   of the same pass makes stale is formed again.
+//
+// Where these do not hold (a weight or threshold that is not finite when the
+// call starts, a unit value other than 0 and 1) the rules are followed step by
+// step on the blocks.
+
+constexpr int RECALL_LANES = 16; // consecutive units whose recall sums run side by side
+constexpr int LEARN_LANES = 8;   // units whose learning sums run side by side
+// A group of recall lanes may reach past unit 255; the columns there hold +0.0.
+constexpr int MIRROR_WIDTH = NETSIZE + RECALL_LANES;
+
+static double mirror[NETSIZE][MIRROR_WIDTH]; // mirror[a][b] = w(a, b); +0.0 elsewhere
+static bool mirror_nonfinite;                // the copy holds an infinity or a NaN
+static unsigned char mirror_behind[NETSIZE]; // row a changed in the copy only
+
+// Row a of the store, the weights w(a, a + 1) to w(a, 255), fills consecutive
+// slots that span at most two blocks. Compares it with the copy and, where they
+// differ, copies the row and its mirror image in column a again.
+static bool mirror_refresh_row(int a) {
+    int count = NETSIZE - 1 - a;
+    int first = weight_index(a, a + 1);
+    double *copy = &mirror[a][a + 1];
+    bool differed = false;
+    for (int done = 0; done < count;) {
+        int slot = first + done;
+        int position = slot % WEIGHT_BLOCK_SLOTS;
+        int piece = std::min(count - done, WEIGHT_BLOCK_SLOTS - position);
+        const double *stored = weight_blocks[slot / WEIGHT_BLOCK_SLOTS] + position;
+        if (memcmp(copy + done, stored, piece * sizeof(double)) != 0) {
+            memcpy(copy + done, stored, piece * sizeof(double));
+            differed = true;
+        }
+        done += piece;
+    }
+    if (differed)
+        for (int b = a + 1; b < NETSIZE; b++)
+            mirror[b][a] = mirror[a][b];
+    return differed;
+}
+
+// Writes row a of the copy back into the store.
+static void mirror_store_row(int a) {
+    int count = NETSIZE - 1 - a;
+    int first = weight_index(a, a + 1);
+    const double *copy = &mirror[a][a + 1];
+    for (int done = 0; done < count;) {
+        int slot = first + done;
+        int position = slot % WEIGHT_BLOCK_SLOTS;
+        int piece = std::min(count - done, WEIGHT_BLOCK_SLOTS - position);
+        memcpy(weight_blocks[slot / WEIGHT_BLOCK_SLOTS] + position, copy + done,
+               piece * sizeof(double));
+        done += piece;
+    }
+}
+
+// Brings the copy in step with the store (compares bit patterns, so -0.0 and
+// NaN payloads are kept) and tells whether every weight is finite.
+static bool mirror_refresh() {
+    bool refreshed = false;
+    for (int a = 0; a < NETSIZE - 1; a++)
+        if (mirror_refresh_row(a)) refreshed = true;
+    if (refreshed) {
+        mirror_nonfinite = false;
+        for (int a = 0; a < NETSIZE - 1; a++)
+            for (int b = a + 1; b < NETSIZE; b++)
+                if (!std::isfinite(mirror[a][b])) mirror_nonfinite = true;
+    }
+    return !mirror_nonfinite;
+}
+
+static bool values_binary(const int *act) {
+    for (int u = 0; u < NETSIZE; u++)
+        if (act[u] != 0 && act[u] != 1) return false;
+    return true;
+}
+
+// Fills on with the units whose value is not 0, ascending; returns their number.
+static int units_on(const int *act, int *on) {
+    int count = 0;
+    for (int u = 0; u < NETSIZE; u++)
+        if (act[u] != 0) on[count++] = u;
+    return count;
+}
+
+// One sweep of recall as the rules state it, for any network and unit values.
+static bool sweep_in_order(int *act) {
+    bool changed = false;
+    for (int i = 0; i < NETSIZE; i++) {
+        double sum = 0.0;
+        for (int j = 0; j < NETSIZE; j++) {
+            if (j == i) continue;
+            sum = sum + weight_slot(weight_index(j, i)) * (double)act[j];
+        }
+        int state = sum >= thresholds[i] ? 1 : 0;
+        if (state != act[i]) changed = true;
+        act[i] = state;
+    }
+    return changed;
+}
+
+// One sweep of recall from the copy, for 0/1 values and finite weights. The
+// sums of RECALL_LANES consecutive units are formed from the states before any
+// of them is updated; when one of them changes its state, the sums after it
+// counted its old state, and the next group starts right after it.
+static bool sweep_fast(int *act) {
+    int on[NETSIZE];
+    int on_count = units_on(act, on);
+    bool changed = false;
+    int first = 0;
+    while (first < NETSIZE) {
+        double sum[RECALL_LANES];
+        for (int l = 0; l < RECALL_LANES; l++)
+            sum[l] = 0.0;
+        for (int x = 0; x < on_count; x++) {
+            const double *row = &mirror[on[x]][first];
+            for (int l = 0; l < RECALL_LANES; l++)
+                sum[l] = sum[l] + row[l];
+        }
+        int end = std::min(first + RECALL_LANES, NETSIZE);
+        int i = first;
+        while (i < end) {
+            int state = sum[i - first] >= thresholds[i] ? 1 : 0;
+            bool flipped = state != act[i];
+            act[i] = state;
+            i++;
+            if (flipped) {
+                changed = true;
+                on_count = units_on(act, on);
+                break;
+            }
+        }
+        first = i;
+    }
+    return changed;
+}
+
 // One sweep updates the units in ascending order and stores each new state at
 // once, so the units after i in the same sweep already see it.
 int *net_iterate(int *act, int max_steps) {
@@ -78,18 +233,15 @@ int *net_iterate(int *act, int max_steps) {
     }
     long steps = 0;
     bool changed = true;
+    // Only a sweep in order takes other values than 0 and 1; it leaves 0 and 1.
+    bool binary = values_binary(act);
+    bool fast = max_steps > 0 && mirror_refresh();
     while (steps < max_steps && changed) {
-        changed = false;
-        for (int i = 0; i < NETSIZE; i++) {
-            double sum = 0.0;
-            for (int j = 0; j < NETSIZE; j++) {
-                if (j == i) continue;
-                sum = sum + weight_slot(weight_index(j, i)) * (double)act[j];
-            }
-            int state = sum >= thresholds[i] ? 1 : 0;
-            if (state != act[i]) changed = true;
-            act[i] = state;
-        }
+        if (fast && binary)
+            changed = sweep_fast(act);
+        else
+            changed = sweep_in_order(act);
+        binary = true;
         steps++;
     }
     if (net_verbose) printf("  Iterated Network %ld steps.\n", steps);
@@ -108,42 +260,142 @@ static void print_learning_counter(int cycle) {
         printf("\b\b\b\b%d", cycle);
 }
 
+// One learning cycle as the rules state it, on the blocks, for any values.
+static void learn_cycle_in_order(const int *act) {
+    for (int j = 0; j < NETSIZE; j++) {
+        double sum = 0.0;
+        int n = 0;
+        for (int k = 0; k < NETSIZE; k++) {
+            if (k == j || act[k] == 0) continue;
+            sum = sum + weight_slot(weight_index(k, j)) * (double)act[k];
+            n = n + 1;
+        }
+        bool misclassified =
+            (sum >= thresholds[j] && act[j] == 0) || (sum < thresholds[j] && act[j] != 0);
+        double correction = 0.0;
+        if (misclassified) {
+            double target = act[j] != 0 ? -1.0 : 1.0;
+            correction = target - sum / (double)(n + 1);
+        }
+        thresholds[j] = thresholds[j] + correction;
+        for (int k = 0; k < NETSIZE; k++) {
+            if (k == j || act[k] == 0) continue;
+            int s = weight_index(k, j);
+            weight_slot(s) = weight_slot(s) - correction;
+        }
+    }
+}
+
+// Sums of up to LEARN_LANES units side by side, from the copy: for each, the
+// chain of its weights to the units in on, in order. A unit's own entry on
+// the diagonal adds +0.0, which changes nothing.
+static void learning_sums(const int *units, int count, const int *on, int on_count, double *sum) {
+    const double *row[LEARN_LANES];
+    for (int l = 0; l < LEARN_LANES; l++) {
+        row[l] = mirror[units[l < count ? l : 0]];
+        sum[l] = 0.0;
+    }
+    for (int x = 0; x < on_count; x++) {
+        int k = on[x];
+        for (int l = 0; l < LEARN_LANES; l++)
+            sum[l] = sum[l] + row[l][k];
+    }
+}
+
+// Applies the rule to unit j with its sum over the n other units that are on.
+// Returns whether j was misclassified and its weights were corrected.
+static bool learn_unit(const int *act, int j, double sum, int n, const int *on, int on_count) {
+    bool misclassified =
+        (sum >= thresholds[j] && act[j] == 0) || (sum < thresholds[j] && act[j] != 0);
+    double correction = 0.0;
+    if (misclassified) {
+        double target = act[j] != 0 ? -1.0 : 1.0;
+        correction = target - sum / (double)(n + 1);
+    }
+    thresholds[j] = thresholds[j] + correction;
+    if (!misclassified) return false;
+    // Subtracting a correction of +0.0 would change no weight: skipping it is exact.
+    for (int x = 0; x < on_count; x++) {
+        int k = on[x];
+        if (k == j) continue;
+        double weight = mirror[j][k] - correction;
+        mirror[j][k] = weight;
+        mirror[k][j] = weight;
+        mirror_behind[k < j ? k : j] = 1;
+        if (!std::isfinite(weight)) mirror_nonfinite = true;
+    }
+    return true;
+}
+
+// One learning cycle from the copy, for 0/1 values. Unit j reads and changes
+// only w(k, j) for the units k that are on. For a unit that is off these are
+// weights between it and units that are on, which no other unit of the cycle
+// reads or changes, so the units that are off can take their turns first and
+// side by side. The units that are on share the weights among themselves: a
+// corrected unit makes the sums of the units on after it stale.
+static void learn_cycle_fast(const int *act, const int *on, int on_count, const int *off,
+                             int off_count) {
+    double sum[LEARN_LANES];
+    for (int first = 0; first < off_count; first += LEARN_LANES) {
+        int count = std::min(LEARN_LANES, off_count - first);
+        learning_sums(off + first, count, on, on_count, sum);
+        for (int l = 0; l < count; l++)
+            learn_unit(act, off[first + l], sum[l], on_count, on, on_count);
+    }
+    for (int first = 0; first < on_count;) {
+        int count = std::min(LEARN_LANES, on_count - first);
+        learning_sums(on + first, count, on, on_count, sum);
+        int l = 0;
+        while (l < count) {
+            bool corrected = learn_unit(act, on[first + l], sum[l], on_count - 1, on, on_count);
+            l++;
+            if (corrected) break;
+        }
+        first += l;
+    }
+}
+
+static bool thresholds_finite() {
+    for (double t : thresholds)
+        if (!std::isfinite(t)) return false;
+    return true;
+}
+
 // Each unit j that the network misclassifies moves its threshold and its
 // weights to the units that are on by the same correction. Unit j sees the
 // weights as the units before it in the cycle left them, so the unit order
 // is part of the rule. A correctly classified unit still gets the correction
-// 0.0 added, which turns a threshold of -0.0 into 0.0.
+// 0.0 added, which turns a threshold of -0.0 into 0.0. Infinities and NaNs
+// that arise during a call are the same in any order of evaluation; those
+// present at its start are left to the step-by-step path.
 void net_learn(const int *act, int count) {
     if (net_broken) {
         net_warn_broken();
         return;
     }
     if (net_verbose) printf("  Learning cycle...0000");
+    bool fast = count > 0 && values_binary(act) && thresholds_finite() && mirror_refresh();
+    int on[NETSIZE], off[NETSIZE];
+    int on_count = 0, off_count = 0;
+    for (int u = 0; u < NETSIZE; u++) {
+        if (act[u])
+            on[on_count++] = u;
+        else
+            off[off_count++] = u;
+    }
     for (int cycle = 0; cycle < count; cycle++) {
         if (net_verbose) print_learning_counter(cycle);
-        for (int j = 0; j < NETSIZE; j++) {
-            double sum = 0.0;
-            int n = 0;
-            for (int k = 0; k < NETSIZE; k++) {
-                if (k == j || act[k] == 0) continue;
-                sum = sum + weight_slot(weight_index(k, j)) * (double)act[k];
-                n = n + 1;
-            }
-            bool misclassified =
-                (sum >= thresholds[j] && act[j] == 0) || (sum < thresholds[j] && act[j] != 0);
-            double correction = 0.0;
-            if (misclassified) {
-                double target = act[j] != 0 ? -1.0 : 1.0;
-                correction = target - sum / (double)(n + 1);
-            }
-            thresholds[j] = thresholds[j] + correction;
-            for (int k = 0; k < NETSIZE; k++) {
-                if (k == j || act[k] == 0) continue;
-                int s = weight_index(k, j);
-                weight_slot(s) = weight_slot(s) - correction;
-            }
-        }
+        if (fast)
+            learn_cycle_fast(act, on, on_count, off, off_count);
+        else
+            learn_cycle_in_order(act);
     }
+    if (fast)
+        for (int a = 0; a < NETSIZE - 1; a++)
+            if (mirror_behind[a]) {
+                mirror_store_row(a);
+                mirror_behind[a] = 0;
+            }
     if (net_verbose) printf("\n");
 }
 

@@ -202,6 +202,10 @@ void make_network(bits_source &rng, network_kind kind) {
         weight_slot(s) = rng.uniform(2.0);
     for (double &t : thresholds)
         t = rng.uniform(8.0);
+    // A correctly classified unit still adds a correction of 0.0 to its
+    // threshold, which turns -0.0 into 0.0.
+    for (int i = 0; i < 16; i++)
+        thresholds[rng.below(NETSIZE)] = -0.0;
     if (kind == WIDE) {
         // Magnitudes from 2^-60 to 2^60 with random signs: sums round at every step.
         for (int s = 0; s < weightsize; s++)
