@@ -65,6 +65,23 @@ void bench_recall(benchmark::State &state, int percent, const core *impl) {
                                                     benchmark::Counter::kIsRate);
 }
 
+// The case that defeats running sums side by side: on a fresh network the
+// first sweep turns on every unit that is off, one after the other.
+void bench_recall_fresh(benchmark::State &state, int percent, const core *impl) {
+    bench_random rng(300 + percent);
+    teach({}, 0);
+    std::vector<int> input = bench_pattern(rng, percent);
+    int sweeps = count_sweeps(input);
+    std::vector<int> work(NETSIZE);
+    for (auto _ : state) {
+        work = input;
+        benchmark::DoNotOptimize(impl->recall(work.data(), RECALL_LIMIT));
+    }
+    state.counters["sweeps"] = sweeps;
+    state.counters["sweeps/s"] = benchmark::Counter((double)sweeps * (double)state.iterations(),
+                                                    benchmark::Counter::kIsRate);
+}
+
 constexpr int LEARN_PATTERNS = 32;
 
 // One learning call per iteration, each pattern of a set in turn, on a network
@@ -106,6 +123,12 @@ int register_benchmarks() {
         for (const core &impl : CORES) {
             std::string name = "recall/" + std::to_string(percent) + "pct/" + impl.name;
             benchmark::RegisterBenchmark(name.c_str(), bench_recall, percent, &impl)
+                ->Unit(benchmark::kMicrosecond);
+        }
+    for (int percent : DENSITIES)
+        for (const core &impl : CORES) {
+            std::string name = "recall_fresh/" + std::to_string(percent) + "pct/" + impl.name;
+            benchmark::RegisterBenchmark(name.c_str(), bench_recall_fresh, percent, &impl)
                 ->Unit(benchmark::kMicrosecond);
         }
     for (int percent : DENSITIES)

@@ -188,6 +188,32 @@ static bool sweep_in_order(int *act) {
     return changed;
 }
 
+// Eight sums in one value. Each element is added on its own, by the same
+// double addition as a single sum, so the processor may add them at once.
+typedef double sum_vector __attribute__((vector_size(8 * sizeof(double))));
+constexpr int VECTOR_LANES = 8;
+static_assert(RECALL_LANES % VECTOR_LANES == 0, "whole vectors of lanes");
+
+// The recall sums of units first to first + RECALL_LANES - 1 over the units in
+// on: for each, the chain of its weights from those units in order. Built for
+// wider vector units too where the processor has them.
+__attribute__((target_clones("avx512f", "avx2", "default"))) static void
+recall_sums(const int *on, int on_count, int first, double *sum) {
+    constexpr int VECTORS = RECALL_LANES / VECTOR_LANES;
+    sum_vector chain[VECTORS];
+    for (int v = 0; v < VECTORS; v++)
+        chain[v] = sum_vector{}; // +0.0 in every element
+    for (int x = 0; x < on_count; x++) {
+        const double *row = &mirror[on[x]][first];
+        for (int v = 0; v < VECTORS; v++) {
+            sum_vector weights;
+            memcpy(&weights, row + v * VECTOR_LANES, sizeof weights);
+            chain[v] = chain[v] + weights;
+        }
+    }
+    memcpy(sum, chain, sizeof chain);
+}
+
 // One sweep of recall from the copy, for 0/1 values and finite weights. The
 // sums of RECALL_LANES consecutive units are formed from the states before any
 // of them is updated; when one of them changes its state, the sums after it
@@ -199,13 +225,7 @@ static bool sweep_fast(int *act) {
     int first = 0;
     while (first < NETSIZE) {
         double sum[RECALL_LANES];
-        for (int l = 0; l < RECALL_LANES; l++)
-            sum[l] = 0.0;
-        for (int x = 0; x < on_count; x++) {
-            const double *row = &mirror[on[x]][first];
-            for (int l = 0; l < RECALL_LANES; l++)
-                sum[l] = sum[l] + row[l];
-        }
+        recall_sums(on, on_count, first, sum);
         int end = std::min(first + RECALL_LANES, NETSIZE);
         int i = first;
         while (i < end) {
@@ -291,15 +311,19 @@ static void learn_cycle_in_order(const int *act) {
 // the diagonal adds +0.0, which changes nothing.
 static void learning_sums(const int *units, int count, const int *on, int on_count, double *sum) {
     const double *row[LEARN_LANES];
+    double chain[LEARN_LANES];
     for (int l = 0; l < LEARN_LANES; l++) {
         row[l] = mirror[units[l < count ? l : 0]];
-        sum[l] = 0.0;
+        chain[l] = 0.0;
     }
     for (int x = 0; x < on_count; x++) {
         int k = on[x];
+#pragma GCC unroll 16
         for (int l = 0; l < LEARN_LANES; l++)
-            sum[l] = sum[l] + row[l][k];
+            chain[l] = chain[l] + row[l][k];
     }
+    for (int l = 0; l < LEARN_LANES; l++)
+        sum[l] = chain[l];
 }
 
 // Applies the rule to unit j with its sum over the n other units that are on.
