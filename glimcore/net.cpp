@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -76,10 +77,14 @@ void net_init() {
 // every product w(j, i) * act[j] for every unit in order, by three exact means:
 //
 // - A sum starts at +0.0 and, rounding to nearest, never becomes -0.0, so
-//   adding +0.0 or -0.0 leaves it as it is. A unit that is off adds w * 0.0,
-//   such a zero, as long as w is finite; a unit that is on with the value 1
-//   adds w * 1.0 = w. A sum is thus the chain of the weights from the units
-//   that are on, added in ascending order, with nothing multiplied.
+//   adding +0.0 or -0.0 leaves it as it is. A unit that is on with the value 1
+//   adds w * 1.0 = w. A unit that is off adds w * 0.0: a zero if w is finite,
+//   and a NaN if it is not, which makes the sum NaN for good. So a sum is the
+//   chain of the weights from the units that are on, added in ascending order
+//   with nothing multiplied, unless a unit that is off has a weight that is not
+//   finite to it: then recall, which only compares the sum, gives the unit the
+//   state 0, as NaN >= threshold is false. Learning skips units that are off
+//   anyway.
 // - The weights come from a dense symmetric copy of the store, mirror[a][b] =
 //   w(a, b), so that the weights of a sum lie in sequence. Its diagonal holds
 //   +0.0, which a sum may add for the reason above. The blocks remain the
@@ -90,9 +95,13 @@ void net_init() {
 //   order, and the processor overlaps the chains. A sum that an earlier unit
 //   of the same pass makes stale is formed again.
 //
-// Where these do not hold (a weight or threshold that is not finite when the
-// call starts, a unit value other than 0 and 1) the rules are followed step by
-// step on the blocks.
+// NaNs in learning: the invalid operations of learning (infinity minus
+// infinity) give the processor's own NaN, and an addition of two such NaNs
+// gives the same bits whichever operand it passes on. A NaN with other bits in
+// a weight or threshold (from a file or a caller) could make the order of
+// operands matter, and so could unit values other than 0 and 1, which are
+// multiplied: then learning follows the rules step by step on the blocks, as
+// recall does for a sweep over such values.
 
 constexpr int RECALL_LANES = 16; // consecutive units whose recall sums run side by side
 constexpr int LEARN_LANES = 8;   // units whose learning sums run side by side
@@ -100,8 +109,37 @@ constexpr int LEARN_LANES = 8;   // units whose learning sums run side by side
 constexpr int MIRROR_WIDTH = NETSIZE + RECALL_LANES;
 
 static double mirror[NETSIZE][MIRROR_WIDTH]; // mirror[a][b] = w(a, b); +0.0 elsewhere
-static bool mirror_nonfinite;                // the copy holds an infinity or a NaN
-static unsigned char mirror_behind[NETSIZE]; // row a changed in the copy only
+// Infinity minus infinity, at run time, so that it is this processor's answer.
+static double invalid_result() {
+    volatile double infinity = HUGE_VAL;
+    return infinity - infinity;
+}
+
+static bool same_bits(double x, double y) {
+    return memcmp(&x, &y, sizeof x) == 0;
+}
+
+// A NaN whose bits differ from those that invalid operations give.
+static bool foreign_nan(double x);
+
+constexpr int SET_WORDS = NETSIZE / 64; // a set of units as a bit mask
+
+// Bit b of nonfinite_from[a]: w(a, b) is an infinity or a NaN.
+static uint64_t nonfinite_from[NETSIZE][SET_WORDS];
+static bool mirror_nonfinite;   // some weight in the copy is an infinity or a NaN
+static bool mirror_foreign_nan; // some weight in the copy is a NaN other than INVALID_NAN
+static const double INVALID_NAN = invalid_result(); // the NaN of an invalid operation here
+static unsigned char mirror_behind[NETSIZE];        // row a changed in the copy only
+
+static bool foreign_nan(double x) {
+    return std::isnan(x) && !same_bits(x, INVALID_NAN);
+}
+
+static void note_nonfinite(int a, int b) {
+    nonfinite_from[a][b / 64] |= (uint64_t)1 << (b % 64);
+    nonfinite_from[b][a / 64] |= (uint64_t)1 << (a % 64);
+    mirror_nonfinite = true;
+}
 
 // Row a of the store, the weights w(a, a + 1) to w(a, 255), fills consecutive
 // slots that span at most two blocks. Compares it with the copy and, where they
@@ -144,18 +182,22 @@ static void mirror_store_row(int a) {
 }
 
 // Brings the copy in step with the store (compares bit patterns, so -0.0 and
-// NaN payloads are kept) and tells whether every weight is finite.
-static bool mirror_refresh() {
+// NaN payloads are kept) and takes stock of the weights that are not finite.
+static void mirror_refresh() {
     bool refreshed = false;
     for (int a = 0; a < NETSIZE - 1; a++)
         if (mirror_refresh_row(a)) refreshed = true;
-    if (refreshed) {
-        mirror_nonfinite = false;
-        for (int a = 0; a < NETSIZE - 1; a++)
-            for (int b = a + 1; b < NETSIZE; b++)
-                if (!std::isfinite(mirror[a][b])) mirror_nonfinite = true;
-    }
-    return !mirror_nonfinite;
+    if (!refreshed) return;
+    memset(nonfinite_from, 0, sizeof nonfinite_from);
+    mirror_nonfinite = false;
+    mirror_foreign_nan = false;
+    for (int a = 0; a < NETSIZE - 1; a++)
+        for (int b = a + 1; b < NETSIZE; b++) {
+            double weight = mirror[a][b];
+            if (std::isfinite(weight)) continue;
+            note_nonfinite(a, b);
+            if (foreign_nan(weight)) mirror_foreign_nan = true;
+        }
 }
 
 static bool values_binary(const int *act) {
@@ -164,12 +206,25 @@ static bool values_binary(const int *act) {
     return true;
 }
 
-// Fills on with the units whose value is not 0, ascending; returns their number.
-static int units_on(const int *act, int *on) {
+// Fills on with the units whose value is not 0, ascending, and on_set with the
+// same units as bits; returns their number.
+static int units_on(const int *act, int *on, uint64_t *on_set) {
     int count = 0;
+    for (int w = 0; w < SET_WORDS; w++)
+        on_set[w] = 0;
     for (int u = 0; u < NETSIZE; u++)
-        if (act[u] != 0) on[count++] = u;
+        if (act[u] != 0) {
+            on[count++] = u;
+            on_set[u / 64] |= (uint64_t)1 << (u % 64);
+        }
     return count;
+}
+
+// Whether a unit that is off has a weight to unit i that is not finite.
+static bool sum_spoilt(int i, const uint64_t *on_set) {
+    for (int w = 0; w < SET_WORDS; w++)
+        if (nonfinite_from[i][w] & ~on_set[w]) return true;
+    return false;
 }
 
 // One sweep of recall as the rules state it, for any network and unit values.
@@ -214,13 +269,14 @@ recall_sums(const int *on, int on_count, int first, double *sum) {
     memcpy(sum, chain, sizeof chain);
 }
 
-// One sweep of recall from the copy, for 0/1 values and finite weights. The
+// One sweep of recall from the copy, for 0/1 values. The
 // sums of RECALL_LANES consecutive units are formed from the states before any
 // of them is updated; when one of them changes its state, the sums after it
 // counted its old state, and the next group starts right after it.
 static bool sweep_fast(int *act) {
     int on[NETSIZE];
-    int on_count = units_on(act, on);
+    uint64_t on_set[SET_WORDS];
+    int on_count = units_on(act, on, on_set);
     bool changed = false;
     int first = 0;
     while (first < NETSIZE) {
@@ -230,12 +286,13 @@ static bool sweep_fast(int *act) {
         int i = first;
         while (i < end) {
             int state = sum[i - first] >= thresholds[i] ? 1 : 0;
+            if (mirror_nonfinite && sum_spoilt(i, on_set)) state = 0;
             bool flipped = state != act[i];
             act[i] = state;
             i++;
             if (flipped) {
                 changed = true;
-                on_count = units_on(act, on);
+                on_count = units_on(act, on, on_set);
                 break;
             }
         }
@@ -255,13 +312,15 @@ int *net_iterate(int *act, int max_steps) {
     bool changed = true;
     // Only a sweep in order takes other values than 0 and 1; it leaves 0 and 1.
     bool binary = values_binary(act);
-    bool fast = max_steps > 0 && mirror_refresh();
+    if (max_steps > 0 && binary) mirror_refresh();
     while (steps < max_steps && changed) {
-        if (fast && binary)
+        if (binary) {
             changed = sweep_fast(act);
-        else
+        } else {
             changed = sweep_in_order(act);
-        binary = true;
+            binary = true;
+            mirror_refresh();
+        }
         steps++;
     }
     if (net_verbose) printf("  Iterated Network %ld steps.\n", steps);
@@ -346,7 +405,7 @@ static bool learn_unit(const int *act, int j, double sum, int n, const int *on, 
         mirror[j][k] = weight;
         mirror[k][j] = weight;
         mirror_behind[k < j ? k : j] = 1;
-        if (!std::isfinite(weight)) mirror_nonfinite = true;
+        if (!std::isfinite(weight)) note_nonfinite(j, k);
     }
     return true;
 }
@@ -379,26 +438,28 @@ static void learn_cycle_fast(const int *act, const int *on, int on_count, const 
     }
 }
 
-static bool thresholds_finite() {
+static bool thresholds_foreign_nan() {
     for (double t : thresholds)
-        if (!std::isfinite(t)) return false;
-    return true;
+        if (foreign_nan(t)) return true;
+    return false;
 }
 
 // Each unit j that the network misclassifies moves its threshold and its
 // weights to the units that are on by the same correction. Unit j sees the
 // weights as the units before it in the cycle left them, so the unit order
 // is part of the rule. A correctly classified unit still gets the correction
-// 0.0 added, which turns a threshold of -0.0 into 0.0. Infinities and NaNs
-// that arise during a call are the same in any order of evaluation; those
-// present at its start are left to the step-by-step path.
+// 0.0 added, which turns a threshold of -0.0 into 0.0.
 void net_learn(const int *act, int count) {
     if (net_broken) {
         net_warn_broken();
         return;
     }
     if (net_verbose) printf("  Learning cycle...0000");
-    bool fast = count > 0 && values_binary(act) && thresholds_finite() && mirror_refresh();
+    bool fast = count > 0 && values_binary(act) && !thresholds_foreign_nan();
+    if (fast) {
+        mirror_refresh();
+        fast = !mirror_foreign_nan;
+    }
     int on[NETSIZE], off[NETSIZE];
     int on_count = 0, off_count = 0;
     for (int u = 0; u < NETSIZE; u++) {

@@ -176,14 +176,24 @@ const double EXTREMES[] = {
     0.0,
     std::numeric_limits<double>::infinity(),
     -std::numeric_limits<double>::infinity(),
-    std::numeric_limits<double>::quiet_NaN(),
-    from_bits(0xfff8000000000000u), // the NaN that invalid operations produce here
+    from_bits(0xfff8000000000000u), // the NaN that invalid operations give on x86-64
+    from_bits(0x7ff8000000000000u),
     from_bits(0x7ff0000000000001u), // signalling
     from_bits(0x7ff8dead0000beefu), // with a payload
 };
 constexpr int FINITE_EXTREMES = 10; // the first ten above
+constexpr int PLAIN_EXTREMES = 13;  // and the infinities and the NaN of invalid operations
 
-enum network_kind { FRESH, TRAINED, UNIFORM, WIDE, EXTREME_FINITE, EXTREME_ANY };
+enum network_kind {
+    FRESH,
+    TRAINED,
+    UNIFORM,
+    WIDE,
+    EXTREME_FINITE,
+    EXTREME_PLAIN,
+    EXTREME_ANY,
+    NAN_RICH, // NaNs of several kinds meet in the same sums
+};
 
 // Puts a network of the given kind in place.
 void make_network(bits_source &rng, network_kind kind) {
@@ -212,8 +222,10 @@ void make_network(bits_source &rng, network_kind kind) {
             weight_slot(s) = std::ldexp(rng.uniform(1.0), rng.below(121) - 60);
         return;
     }
-    int choices = kind == EXTREME_FINITE ? FINITE_EXTREMES : (int)std::size(EXTREMES);
-    for (int i = 0; i < 40; i++)
+    int choices = kind == EXTREME_FINITE  ? FINITE_EXTREMES
+                  : kind == EXTREME_PLAIN ? PLAIN_EXTREMES
+                                          : (int)std::size(EXTREMES);
+    for (int i = 0; i < (kind == NAN_RICH ? 3000 : 40); i++)
         weight_slot(rng.below(weightsize)) = EXTREMES[rng.below(choices)];
     for (int i = 0; i < 8; i++)
         thresholds[rng.below(NETSIZE)] = EXTREMES[rng.below(choices)];
@@ -246,7 +258,8 @@ std::vector<step> mixed_steps(bits_source &rng, bool odd_values) {
 }
 
 TEST(FastCore, MatchesLiteralOnRandomNetworksAndVectors) {
-    const network_kind kinds[] = {FRESH, TRAINED, UNIFORM, WIDE, EXTREME_FINITE, EXTREME_ANY};
+    const network_kind kinds[] = {FRESH,          TRAINED,       UNIFORM,     WIDE,
+                                  EXTREME_FINITE, EXTREME_PLAIN, EXTREME_ANY, NAN_RICH};
     for (network_kind kind : kinds)
         for (uint64_t seed = 1; seed <= 6; seed++) {
             SCOPED_TRACE("network kind " + std::to_string(kind) + ", seed " + std::to_string(seed));
@@ -276,6 +289,36 @@ TEST(FastCore, MatchesLiteralOverALongTrainingRun) {
         expect_same_as_literal(steps);
         if (HasFatalFailure()) return;
     }
+}
+
+TEST(FastCore, MatchesLiteralWhileTrainingDiverges) {
+    // Many object-shaped patterns (each row a bar of ones from column 0) drive
+    // the weights up by orders of magnitude per cycle until they overflow and
+    // turn to NaN; the last cycles before that and after are compared.
+    bits_source rng(21);
+    std::vector<std::vector<int>> patterns;
+    for (int p = 0; p < 200; p++) {
+        std::vector<int> act(NETSIZE, 0);
+        for (int row = 0; row < 16; row++)
+            for (int column = 0, length = rng.below(17); column < length; column++)
+                act[row * 16 + column] = 1;
+        patterns.push_back(act);
+    }
+    make_network(rng, FRESH);
+    for (int cycle = 0; cycle < 6; cycle++)
+        for (const std::vector<int> &pattern : patterns)
+            net_learn(pattern.data(), 1);
+    std::vector<step> steps;
+    for (int cycle = 0; cycle < 3; cycle++)
+        for (const std::vector<int> &pattern : patterns)
+            steps.push_back({step::LEARN, pattern, 1});
+    for (int p = 0; p < 4; p++)
+        steps.push_back({step::RECALL, patterns[p], 500});
+    expect_same_as_literal(steps);
+    int nonfinite = 0;
+    for (int s = 0; s < weightsize; s++)
+        nonfinite += !std::isfinite(weight_slot(s));
+    EXPECT_GT(nonfinite, 0);
 }
 
 TEST(FastCore, MatchesLiteralWhereSumsOverflow) {
