@@ -129,7 +129,9 @@ static uint64_t nonfinite_from[NETSIZE][SET_WORDS];
 static bool mirror_nonfinite;   // some weight in the copy is an infinity or a NaN
 static bool mirror_foreign_nan; // some weight in the copy is a NaN other than INVALID_NAN
 static const double INVALID_NAN = invalid_result(); // the NaN of an invalid operation here
-static unsigned char mirror_behind[NETSIZE];        // row a changed in the copy only
+// Unit a was corrected during the current learning call; its weights in the
+// copy are ahead of the store until the call writes them back.
+static unsigned char unit_corrected[NETSIZE];
 
 static bool foreign_nan(double x) {
     return std::isnan(x) && !same_bits(x, INVALID_NAN);
@@ -396,17 +398,25 @@ static bool learn_unit(const int *act, int j, double sum, int n, const int *on, 
         correction = target - sum / (double)(n + 1);
     }
     thresholds[j] = thresholds[j] + correction;
+    // A correctly classified unit has the correction 0.0, and w - 0.0 is w for
+    // every w: its weights stay as they are.
     if (!misclassified) return false;
-    // Subtracting a correction of +0.0 would change no weight: skipping it is exact.
+    unit_corrected[j] = 1;
+    bool nonfinite = false;
     for (int x = 0; x < on_count; x++) {
         int k = on[x];
         if (k == j) continue;
         double weight = mirror[j][k] - correction;
         mirror[j][k] = weight;
         mirror[k][j] = weight;
-        mirror_behind[k < j ? k : j] = 1;
-        if (!std::isfinite(weight)) note_nonfinite(j, k);
+        nonfinite |= !std::isfinite(weight);
     }
+    if (nonfinite)
+        for (int x = 0; x < on_count; x++) {
+            int k = on[x];
+            bool noted = nonfinite_from[j][k / 64] >> (k % 64) & 1;
+            if (!noted && k != j && !std::isfinite(mirror[j][k])) note_nonfinite(j, k);
+        }
     return true;
 }
 
@@ -436,6 +446,19 @@ static void learn_cycle_fast(const int *act, const int *on, int on_count, const 
         }
         first += l;
     }
+}
+
+// Writes back the rows of the copy that learning changed: a correction of unit
+// j changed w(j, k) for every other unit k that is on, which lies in row j
+// where k > j and in row k where k < j.
+static void mirror_store_corrected(const int *act) {
+    bool any = false;
+    for (int a = 0; a < NETSIZE; a++)
+        if (unit_corrected[a]) any = true;
+    if (!any) return;
+    for (int a = 0; a < NETSIZE - 1; a++)
+        if (unit_corrected[a] || act[a] != 0) mirror_store_row(a);
+    memset(unit_corrected, 0, sizeof unit_corrected);
 }
 
 static bool thresholds_foreign_nan() {
@@ -475,12 +498,7 @@ void net_learn(const int *act, int count) {
         else
             learn_cycle_in_order(act);
     }
-    if (fast)
-        for (int a = 0; a < NETSIZE - 1; a++)
-            if (mirror_behind[a]) {
-                mirror_store_row(a);
-                mirror_behind[a] = 0;
-            }
+    if (fast) mirror_store_corrected(act);
     if (net_verbose) printf("\n");
 }
 
