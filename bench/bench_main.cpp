@@ -7,6 +7,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -16,6 +17,10 @@ const std::string LITERAL_SUFFIX = "/literal";
 
 class ratio_reporter : public benchmark::ConsoleReporter {
   public:
+    // Colours only on a terminal, so that a saved report reads as plain text.
+    explicit ratio_reporter(bool terminal)
+        : ConsoleReporter(terminal ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run> &runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
@@ -66,7 +71,7 @@ class ratio_reporter : public benchmark::ConsoleReporter {
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    ratio_reporter reporter;
+    ratio_reporter reporter(isatty(STDOUT_FILENO));
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

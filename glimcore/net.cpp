@@ -103,36 +103,34 @@ void net_init() {
 // multiplied: then learning follows the rules step by step on the blocks, as
 // recall does for a sweep over such values.
 
-constexpr int RECALL_LANES = 16; // consecutive units whose recall sums run side by side
-constexpr int LEARN_LANES = 8;   // units whose learning sums run side by side
-// A group of recall lanes may reach past unit 255; the columns there hold +0.0.
-constexpr int MIRROR_WIDTH = NETSIZE + RECALL_LANES;
-
-static double mirror[NETSIZE][MIRROR_WIDTH]; // mirror[a][b] = w(a, b); +0.0 elsewhere
-// Infinity minus infinity, at run time, so that it is this processor's answer.
+// Infinity minus infinity, worked out at run time: the bits of this
+// processor's NaN for an invalid operation.
 static double invalid_result() {
     volatile double infinity = HUGE_VAL;
     return infinity - infinity;
 }
+
+constexpr int RECALL_LANES = 16; // consecutive units whose recall sums run side by side
+constexpr int LEARN_LANES = 8;   // units whose learning sums run side by side
+// A group of recall lanes may reach past unit 255; the columns there hold +0.0.
+constexpr int MIRROR_WIDTH = NETSIZE + RECALL_LANES;
+constexpr int SET_WORDS = NETSIZE / 64; // a set of units as a bit mask
+
+static double mirror[NETSIZE][MIRROR_WIDTH]; // mirror[a][b] = w(a, b); +0.0 elsewhere
+// Bit b of nonfinite_from[a]: w(a, b) is an infinity or a NaN.
+static uint64_t nonfinite_from[NETSIZE][SET_WORDS];
+static bool mirror_nonfinite;   // some weight in the copy is an infinity or a NaN
+static bool mirror_foreign_nan; // some weight in the copy is a NaN other than INVALID_NAN
+// Unit a was corrected during the current learning call; its weights in the
+// copy are ahead of the store until the call writes them back.
+static unsigned char unit_corrected[NETSIZE];
+static const double INVALID_NAN = invalid_result();
 
 static bool same_bits(double x, double y) {
     return memcmp(&x, &y, sizeof x) == 0;
 }
 
 // A NaN whose bits differ from those that invalid operations give.
-static bool foreign_nan(double x);
-
-constexpr int SET_WORDS = NETSIZE / 64; // a set of units as a bit mask
-
-// Bit b of nonfinite_from[a]: w(a, b) is an infinity or a NaN.
-static uint64_t nonfinite_from[NETSIZE][SET_WORDS];
-static bool mirror_nonfinite;   // some weight in the copy is an infinity or a NaN
-static bool mirror_foreign_nan; // some weight in the copy is a NaN other than INVALID_NAN
-static const double INVALID_NAN = invalid_result(); // the NaN of an invalid operation here
-// Unit a was corrected during the current learning call; its weights in the
-// copy are ahead of the store until the call writes them back.
-static unsigned char unit_corrected[NETSIZE];
-
 static bool foreign_nan(double x) {
     return std::isnan(x) && !same_bits(x, INVALID_NAN);
 }
@@ -222,7 +220,8 @@ static int units_on(const int *act, int *on, uint64_t *on_set) {
     return count;
 }
 
-// Whether a unit that is off has a weight to unit i that is not finite.
+// Whether a unit that is off has a weight to unit i that is not finite, whose
+// product with 0.0 makes the sum of unit i NaN.
 static bool sum_spoilt(int i, const uint64_t *on_set) {
     for (int w = 0; w < SET_WORDS; w++)
         if (nonfinite_from[i][w] & ~on_set[w]) return true;
@@ -271,10 +270,10 @@ recall_sums(const int *on, int on_count, int first, double *sum) {
     memcpy(sum, chain, sizeof chain);
 }
 
-// One sweep of recall from the copy, for 0/1 values. The
-// sums of RECALL_LANES consecutive units are formed from the states before any
-// of them is updated; when one of them changes its state, the sums after it
-// counted its old state, and the next group starts right after it.
+// One sweep of recall from the copy, for 0/1 values. The sums of RECALL_LANES
+// consecutive units are formed from the states before any of them is updated;
+// when one of them changes its state, the sums after it counted its old state,
+// and the next group starts right after it.
 static bool sweep_fast(int *act) {
     int on[NETSIZE];
     uint64_t on_set[SET_WORDS];
@@ -399,7 +398,7 @@ static bool learn_unit(const int *act, int j, double sum, int n, const int *on, 
     }
     thresholds[j] = thresholds[j] + correction;
     // A correctly classified unit has the correction 0.0, and w - 0.0 is w for
-    // every w: its weights stay as they are.
+    // every w this path meets (its NaNs are quiet): its weights stay as they are.
     if (!misclassified) return false;
     unit_corrected[j] = 1;
     bool nonfinite = false;
