@@ -53,5 +53,3 @@ static void encode_window_bench(benchmark::State &state) {
     }
 }
 BENCHMARK(encode_window_bench)->Unit(benchmark::kMicrosecond);
-
-BENCHMARK_MAIN();

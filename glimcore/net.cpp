@@ -1,32 +1,26 @@
 // Network state, recall and learning.
 #include "net.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 double *weight_blocks[WEIGHT_BLOCK_COUNT]; // allocated once, never freed
 double thresholds[NETSIZE];                // one per unit
 int net_broken;                            // set by a failed allocation or self-test
 int net_verbose;                           // chosen by each program before its first call
 
-void net_warn_broken() { printf("  Netz nicht richtig initialisiert\n"); }
-
-// Weights are numbered pair by pair in row order: (0,1) is slot 0, (0,255)
-// slot 254, (1,2) slot 255, ..., (254,255) slot 32639.
-int weight_index(int a, int b) {
-    long m = a < b ? a : b;
-    long big = a < b ? b : a;
-    long index = 255 * m - m * (m + 1) / 2 + big - 1;
-    if (index > weightsize)
-        printf("  ERROR: index %ld>weightsize at %ld.%ld", index, (long)a, (long)b);
-    return (int)index;
+void net_warn_broken() {
+    printf("  Netz nicht richtig initialisiert\n");
 }
 
 static bool allocate_blocks() {
     for (int k = 0; k < WEIGHT_BLOCK_COUNT; k++) {
         // A second net_init in the same process reuses the blocks it has.
-        if (weight_blocks[k])
-            continue;
+        if (weight_blocks[k]) continue;
         weight_blocks[k] = (double *)calloc(WEIGHT_BLOCK_SLOTS, sizeof(double));
         if (!weight_blocks[k]) {
             printf("  ERROR: not enough memory, at part %d\n", k);
@@ -42,32 +36,25 @@ static bool allocate_blocks() {
 static void self_test() {
     for (int s = 0; s < weightsize; s++)
         weight_slot(s) = 2.0 * s;
-    if (net_verbose)
-        printf("Number of network weights: %d\n", weightsize);
+    if (net_verbose) printf("Number of network weights: %d\n", weightsize);
     for (int s = 0; s < weightsize; s++) {
-        if (weight_slot(s) == 2.0 * s)
-            continue;
-        if (!net_broken)
-            printf("  ERROR: weight matrix misfit at ");
+        if (weight_slot(s) == 2.0 * s) continue;
+        if (!net_broken) printf("  ERROR: weight matrix misfit at ");
         printf("%d(%G:%d) ", s, weight_slot(s), 2 * s);
         net_broken = 1;
     }
-    if (net_broken)
-        printf("\n");
+    if (net_broken) printf("\n");
 
     for (int s = weightsize - 1; s >= 0; s--)
         weight_slot(s) = 2.0 * s;
     for (int s = weightsize - 1; s >= 0; s--) {
-        if (weight_slot(s) == 2.0 * s)
-            continue;
-        if (!net_broken)
-            printf("  ERROR: weight matrix misfit 2 at ");
+        if (weight_slot(s) == 2.0 * s) continue;
+        if (!net_broken) printf("  ERROR: weight matrix misfit 2 at ");
         printf("[%p]", (void *)weight_blocks[s / WEIGHT_BLOCK_SLOTS]);
         printf("%d(%G:%d) ", s, weight_slot(s), 2 * s);
         net_broken = 1;
     }
-    if (net_broken)
-        printf("\n");
+    if (net_broken) printf("\n");
 }
 
 void net_init() {
@@ -86,6 +73,235 @@ void net_init() {
         weight_slot(s) = 0.0;
 }
 
+// Recall and learning reach the very bits that the rules give when they form
+// every product w(j, i) * act[j] for every unit in order, by three exact means:
+//
+// - A sum starts at +0.0 and, rounding to nearest, never becomes -0.0, so
+//   adding +0.0 or -0.0 leaves it as it is. A unit that is on with the value 1
+//   adds w * 1.0 = w. A unit that is off adds w * 0.0: a zero if w is finite,
+//   and a NaN if it is not, which makes the sum NaN for good. So a sum is the
+//   chain of the weights from the units that are on, added in ascending order
+//   with nothing multiplied, unless a unit that is off has a weight that is not
+//   finite to it: then recall, which only compares the sum, gives the unit the
+//   state 0, as NaN >= threshold is false. Learning skips units that are off
+//   anyway.
+// - The weights come from a dense symmetric copy of the store, mirror[a][b] =
+//   w(a, b), so that the weights of a sum lie in sequence. Its diagonal holds
+//   +0.0, which a sum may add for the reason above. The blocks remain the
+//   network: the file reader and callers write them directly between calls, so
+//   each call first compares the copy with them row by row and copies again
+//   what differs; learning writes the rows it changed back before it returns.
+// - The sums of several units run side by side, each one chain in its own
+//   order, and the processor overlaps the chains. A sum that an earlier unit
+//   of the same pass makes stale is formed again.
+//
+// NaNs in learning: the invalid operations of learning (infinity minus
+// infinity) give the processor's own NaN, and an addition of two such NaNs
+// gives the same bits whichever operand it passes on. A NaN with other bits in
+// a weight or threshold (from a file or a caller) could make the order of
+// operands matter, and so could unit values other than 0 and 1, which are
+// multiplied: then learning follows the rules step by step on the blocks, as
+// recall does for a sweep over such values.
+
+// Infinity minus infinity, worked out at run time: the bits of this
+// processor's NaN for an invalid operation.
+static double invalid_result() {
+    volatile double infinity = HUGE_VAL;
+    return infinity - infinity;
+}
+
+constexpr int RECALL_LANES = 16; // consecutive units whose recall sums run side by side
+constexpr int LEARN_LANES = 8;   // units whose learning sums run side by side
+// A group of recall lanes may reach past unit 255; the columns there hold +0.0.
+constexpr int MIRROR_WIDTH = NETSIZE + RECALL_LANES;
+constexpr int SET_WORDS = NETSIZE / 64; // a set of units as a bit mask
+
+static double mirror[NETSIZE][MIRROR_WIDTH]; // mirror[a][b] = w(a, b); +0.0 elsewhere
+// Bit b of nonfinite_from[a]: w(a, b) is an infinity or a NaN.
+static uint64_t nonfinite_from[NETSIZE][SET_WORDS];
+static bool mirror_nonfinite;   // some weight in the copy is an infinity or a NaN
+static bool mirror_foreign_nan; // some weight in the copy is a NaN other than INVALID_NAN
+// Unit a was corrected during the current learning call; its weights in the
+// copy are ahead of the store until the call writes them back.
+static unsigned char unit_corrected[NETSIZE];
+static const double INVALID_NAN = invalid_result();
+
+static bool same_bits(double x, double y) {
+    return memcmp(&x, &y, sizeof x) == 0;
+}
+
+// A NaN whose bits differ from those that invalid operations give.
+static bool foreign_nan(double x) {
+    return std::isnan(x) && !same_bits(x, INVALID_NAN);
+}
+
+static void note_nonfinite(int a, int b) {
+    nonfinite_from[a][b / 64] |= (uint64_t)1 << (b % 64);
+    nonfinite_from[b][a / 64] |= (uint64_t)1 << (a % 64);
+    mirror_nonfinite = true;
+}
+
+// Row a of the store, the weights w(a, a + 1) to w(a, 255), fills consecutive
+// slots that span at most two blocks. Compares it with the copy and, where they
+// differ, copies the row and its mirror image in column a again.
+static bool mirror_refresh_row(int a) {
+    int count = NETSIZE - 1 - a;
+    int first = weight_index(a, a + 1);
+    double *copy = &mirror[a][a + 1];
+    bool differed = false;
+    for (int done = 0; done < count;) {
+        int slot = first + done;
+        int position = slot % WEIGHT_BLOCK_SLOTS;
+        int piece = std::min(count - done, WEIGHT_BLOCK_SLOTS - position);
+        const double *stored = weight_blocks[slot / WEIGHT_BLOCK_SLOTS] + position;
+        if (memcmp(copy + done, stored, piece * sizeof(double)) != 0) {
+            memcpy(copy + done, stored, piece * sizeof(double));
+            differed = true;
+        }
+        done += piece;
+    }
+    if (differed)
+        for (int b = a + 1; b < NETSIZE; b++)
+            mirror[b][a] = mirror[a][b];
+    return differed;
+}
+
+// Writes row a of the copy back into the store.
+static void mirror_store_row(int a) {
+    int count = NETSIZE - 1 - a;
+    int first = weight_index(a, a + 1);
+    const double *copy = &mirror[a][a + 1];
+    for (int done = 0; done < count;) {
+        int slot = first + done;
+        int position = slot % WEIGHT_BLOCK_SLOTS;
+        int piece = std::min(count - done, WEIGHT_BLOCK_SLOTS - position);
+        memcpy(weight_blocks[slot / WEIGHT_BLOCK_SLOTS] + position, copy + done,
+               piece * sizeof(double));
+        done += piece;
+    }
+}
+
+// Brings the copy in step with the store (compares bit patterns, so -0.0 and
+// NaN payloads are kept) and takes stock of the weights that are not finite.
+static void mirror_refresh() {
+    bool refreshed = false;
+    for (int a = 0; a < NETSIZE - 1; a++)
+        if (mirror_refresh_row(a)) refreshed = true;
+    if (!refreshed) return;
+    memset(nonfinite_from, 0, sizeof nonfinite_from);
+    mirror_nonfinite = false;
+    mirror_foreign_nan = false;
+    for (int a = 0; a < NETSIZE - 1; a++)
+        for (int b = a + 1; b < NETSIZE; b++) {
+            double weight = mirror[a][b];
+            if (std::isfinite(weight)) continue;
+            note_nonfinite(a, b);
+            if (foreign_nan(weight)) mirror_foreign_nan = true;
+        }
+}
+
+static bool values_binary(const int *act) {
+    for (int u = 0; u < NETSIZE; u++)
+        if (act[u] != 0 && act[u] != 1) return false;
+    return true;
+}
+
+// Fills on with the units whose value is not 0, ascending, and on_set with the
+// same units as bits; returns their number.
+static int units_on(const int *act, int *on, uint64_t *on_set) {
+    int count = 0;
+    for (int w = 0; w < SET_WORDS; w++)
+        on_set[w] = 0;
+    for (int u = 0; u < NETSIZE; u++)
+        if (act[u] != 0) {
+            on[count++] = u;
+            on_set[u / 64] |= (uint64_t)1 << (u % 64);
+        }
+    return count;
+}
+
+// Whether a unit that is off has a weight to unit i that is not finite, whose
+// product with 0.0 makes the sum of unit i NaN.
+static bool sum_spoilt(int i, const uint64_t *on_set) {
+    for (int w = 0; w < SET_WORDS; w++)
+        if (nonfinite_from[i][w] & ~on_set[w]) return true;
+    return false;
+}
+
+// One sweep of recall as the rules state it, for any network and unit values.
+static bool sweep_in_order(int *act) {
+    bool changed = false;
+    for (int i = 0; i < NETSIZE; i++) {
+        double sum = 0.0;
+        for (int j = 0; j < NETSIZE; j++) {
+            if (j == i) continue;
+            sum = sum + weight_slot(weight_index(j, i)) * (double)act[j];
+        }
+        int state = sum >= thresholds[i] ? 1 : 0;
+        if (state != act[i]) changed = true;
+        act[i] = state;
+    }
+    return changed;
+}
+
+// Eight sums in one value. Each element is added on its own, by the same
+// double addition as a single sum, so the processor may add them at once.
+typedef double sum_vector __attribute__((vector_size(8 * sizeof(double))));
+constexpr int VECTOR_LANES = 8;
+static_assert(RECALL_LANES % VECTOR_LANES == 0, "whole vectors of lanes");
+
+// The recall sums of units first to first + RECALL_LANES - 1 over the units in
+// on: for each, the chain of its weights from those units in order. Built for
+// wider vector units too where the processor has them.
+__attribute__((target_clones("avx512f", "avx2", "default"))) static void
+recall_sums(const int *on, int on_count, int first, double *sum) {
+    constexpr int VECTORS = RECALL_LANES / VECTOR_LANES;
+    sum_vector chain[VECTORS];
+    for (int v = 0; v < VECTORS; v++)
+        chain[v] = sum_vector{}; // +0.0 in every element
+    for (int x = 0; x < on_count; x++) {
+        const double *row = &mirror[on[x]][first];
+        for (int v = 0; v < VECTORS; v++) {
+            sum_vector weights;
+            memcpy(&weights, row + v * VECTOR_LANES, sizeof weights);
+            chain[v] = chain[v] + weights;
+        }
+    }
+    memcpy(sum, chain, sizeof chain);
+}
+
+// One sweep of recall from the copy, for 0/1 values. The sums of RECALL_LANES
+// consecutive units are formed from the states before any of them is updated;
+// when one of them changes its state, the sums after it counted its old state,
+// and the next group starts right after it.
+static bool sweep_fast(int *act) {
+    int on[NETSIZE];
+    uint64_t on_set[SET_WORDS];
+    int on_count = units_on(act, on, on_set);
+    bool changed = false;
+    int first = 0;
+    while (first < NETSIZE) {
+        double sum[RECALL_LANES];
+        recall_sums(on, on_count, first, sum);
+        int end = std::min(first + RECALL_LANES, NETSIZE);
+        int i = first;
+        while (i < end) {
+            int state = sum[i - first] >= thresholds[i] ? 1 : 0;
+            if (mirror_nonfinite && sum_spoilt(i, on_set)) state = 0;
+            bool flipped = state != act[i];
+            act[i] = state;
+            i++;
+            if (flipped) {
+                changed = true;
+                on_count = units_on(act, on, on_set);
+                break;
+            }
+        }
+        first = i;
+    }
+    return changed;
+}
+
 // One sweep updates the units in ascending order and stores each new state at
 // once, so the units after i in the same sweep already see it.
 int *net_iterate(int *act, int max_steps) {
@@ -95,24 +311,20 @@ int *net_iterate(int *act, int max_steps) {
     }
     long steps = 0;
     bool changed = true;
+    // Only a sweep in order takes other values than 0 and 1; it leaves 0 and 1.
+    bool binary = values_binary(act);
+    if (max_steps > 0 && binary) mirror_refresh();
     while (steps < max_steps && changed) {
-        changed = false;
-        for (int i = 0; i < NETSIZE; i++) {
-            double sum = 0.0;
-            for (int j = 0; j < NETSIZE; j++) {
-                if (j == i)
-                    continue;
-                sum = sum + weight_slot(weight_index(j, i)) * (double)act[j];
-            }
-            int state = sum >= thresholds[i] ? 1 : 0;
-            if (state != act[i])
-                changed = true;
-            act[i] = state;
+        if (binary) {
+            changed = sweep_fast(act);
+        } else {
+            changed = sweep_in_order(act);
+            binary = true;
+            mirror_refresh();
         }
         steps++;
     }
-    if (net_verbose)
-        printf("  Iterated Network %ld steps.\n", steps);
+    if (net_verbose) printf("  Iterated Network %ld steps.\n", steps);
     return act;
 }
 
@@ -128,6 +340,132 @@ static void print_learning_counter(int cycle) {
         printf("\b\b\b\b%d", cycle);
 }
 
+// One learning cycle as the rules state it, on the blocks, for any values.
+static void learn_cycle_in_order(const int *act) {
+    for (int j = 0; j < NETSIZE; j++) {
+        double sum = 0.0;
+        int n = 0;
+        for (int k = 0; k < NETSIZE; k++) {
+            if (k == j || act[k] == 0) continue;
+            sum = sum + weight_slot(weight_index(k, j)) * (double)act[k];
+            n = n + 1;
+        }
+        bool misclassified =
+            (sum >= thresholds[j] && act[j] == 0) || (sum < thresholds[j] && act[j] != 0);
+        double correction = 0.0;
+        if (misclassified) {
+            double target = act[j] != 0 ? -1.0 : 1.0;
+            correction = target - sum / (double)(n + 1);
+        }
+        thresholds[j] = thresholds[j] + correction;
+        for (int k = 0; k < NETSIZE; k++) {
+            if (k == j || act[k] == 0) continue;
+            int s = weight_index(k, j);
+            weight_slot(s) = weight_slot(s) - correction;
+        }
+    }
+}
+
+// Sums of up to LEARN_LANES units side by side, from the copy: for each, the
+// chain of its weights to the units in on, in order. A unit's own entry on
+// the diagonal adds +0.0, which changes nothing.
+static void learning_sums(const int *units, int count, const int *on, int on_count, double *sum) {
+    const double *row[LEARN_LANES];
+    double chain[LEARN_LANES];
+    for (int l = 0; l < LEARN_LANES; l++) {
+        row[l] = mirror[units[l < count ? l : 0]];
+        chain[l] = 0.0;
+    }
+    for (int x = 0; x < on_count; x++) {
+        int k = on[x];
+#pragma GCC unroll 16
+        for (int l = 0; l < LEARN_LANES; l++)
+            chain[l] = chain[l] + row[l][k];
+    }
+    for (int l = 0; l < LEARN_LANES; l++)
+        sum[l] = chain[l];
+}
+
+// Applies the rule to unit j with its sum over the n other units that are on.
+// Returns whether j was misclassified and its weights were corrected.
+static bool learn_unit(const int *act, int j, double sum, int n, const int *on, int on_count) {
+    bool misclassified =
+        (sum >= thresholds[j] && act[j] == 0) || (sum < thresholds[j] && act[j] != 0);
+    double correction = 0.0;
+    if (misclassified) {
+        double target = act[j] != 0 ? -1.0 : 1.0;
+        correction = target - sum / (double)(n + 1);
+    }
+    thresholds[j] = thresholds[j] + correction;
+    // A correctly classified unit has the correction 0.0, and w - 0.0 is w for
+    // every w this path meets (its NaNs are quiet): its weights stay as they are.
+    if (!misclassified) return false;
+    unit_corrected[j] = 1;
+    bool nonfinite = false;
+    for (int x = 0; x < on_count; x++) {
+        int k = on[x];
+        if (k == j) continue;
+        double weight = mirror[j][k] - correction;
+        mirror[j][k] = weight;
+        mirror[k][j] = weight;
+        nonfinite |= !std::isfinite(weight);
+    }
+    if (nonfinite)
+        for (int x = 0; x < on_count; x++) {
+            int k = on[x];
+            bool noted = nonfinite_from[j][k / 64] >> (k % 64) & 1;
+            if (!noted && k != j && !std::isfinite(mirror[j][k])) note_nonfinite(j, k);
+        }
+    return true;
+}
+
+// One learning cycle from the copy, for 0/1 values. Unit j reads and changes
+// only w(k, j) for the units k that are on. For a unit that is off these are
+// weights between it and units that are on, which no other unit of the cycle
+// reads or changes, so the units that are off can take their turns first and
+// side by side. The units that are on share the weights among themselves: a
+// corrected unit makes the sums of the units on after it stale.
+static void learn_cycle_fast(const int *act, const int *on, int on_count, const int *off,
+                             int off_count) {
+    double sum[LEARN_LANES];
+    for (int first = 0; first < off_count; first += LEARN_LANES) {
+        int count = std::min(LEARN_LANES, off_count - first);
+        learning_sums(off + first, count, on, on_count, sum);
+        for (int l = 0; l < count; l++)
+            learn_unit(act, off[first + l], sum[l], on_count, on, on_count);
+    }
+    for (int first = 0; first < on_count;) {
+        int count = std::min(LEARN_LANES, on_count - first);
+        learning_sums(on + first, count, on, on_count, sum);
+        int l = 0;
+        while (l < count) {
+            bool corrected = learn_unit(act, on[first + l], sum[l], on_count - 1, on, on_count);
+            l++;
+            if (corrected) break;
+        }
+        first += l;
+    }
+}
+
+// Writes back the rows of the copy that learning changed: a correction of unit
+// j changed w(j, k) for every other unit k that is on, which lies in row j
+// where k > j and in row k where k < j.
+static void mirror_store_corrected(const int *act) {
+    bool any = false;
+    for (int a = 0; a < NETSIZE; a++)
+        if (unit_corrected[a]) any = true;
+    if (!any) return;
+    for (int a = 0; a < NETSIZE - 1; a++)
+        if (unit_corrected[a] || act[a] != 0) mirror_store_row(a);
+    memset(unit_corrected, 0, sizeof unit_corrected);
+}
+
+static bool thresholds_foreign_nan() {
+    for (double t : thresholds)
+        if (foreign_nan(t)) return true;
+    return false;
+}
+
 // Each unit j that the network misclassifies moves its threshold and its
 // weights to the units that are on by the same correction. Unit j sees the
 // weights as the units before it in the cycle left them, so the unit order
@@ -138,46 +476,36 @@ void net_learn(const int *act, int count) {
         net_warn_broken();
         return;
     }
-    if (net_verbose)
-        printf("  Learning cycle...0000");
-    for (int cycle = 0; cycle < count; cycle++) {
-        if (net_verbose)
-            print_learning_counter(cycle);
-        for (int j = 0; j < NETSIZE; j++) {
-            double sum = 0.0;
-            int n = 0;
-            for (int k = 0; k < NETSIZE; k++) {
-                if (k == j || act[k] == 0)
-                    continue;
-                sum = sum + weight_slot(weight_index(k, j)) * (double)act[k];
-                n = n + 1;
-            }
-            bool misclassified = (sum >= thresholds[j] && act[j] == 0) ||
-                                 (sum < thresholds[j] && act[j] != 0);
-            double correction = 0.0;
-            if (misclassified) {
-                double target = act[j] != 0 ? -1.0 : 1.0;
-                correction = target - sum / (double)(n + 1);
-            }
-            thresholds[j] = thresholds[j] + correction;
-            for (int k = 0; k < NETSIZE; k++) {
-                if (k == j || act[k] == 0)
-                    continue;
-                int s = weight_index(k, j);
-                weight_slot(s) = weight_slot(s) - correction;
-            }
-        }
+    if (net_verbose) printf("  Learning cycle...0000");
+    bool fast = count > 0 && values_binary(act) && !thresholds_foreign_nan();
+    if (fast) {
+        mirror_refresh();
+        fast = !mirror_foreign_nan;
     }
-    if (net_verbose)
-        printf("\n");
+    int on[NETSIZE], off[NETSIZE];
+    int on_count = 0, off_count = 0;
+    for (int u = 0; u < NETSIZE; u++) {
+        if (act[u])
+            on[on_count++] = u;
+        else
+            off[off_count++] = u;
+    }
+    for (int cycle = 0; cycle < count; cycle++) {
+        if (net_verbose) print_learning_counter(cycle);
+        if (fast)
+            learn_cycle_fast(act, on, on_count, off, off_count);
+        else
+            learn_cycle_in_order(act);
+    }
+    if (fast) mirror_store_corrected(act);
+    if (net_verbose) printf("\n");
 }
 
 void net_normalize() {
     double sum = 0.0;
     for (int s = 0; s < weightsize; s++)
         sum = sum + weight_slot(s);
-    if (sum == 0.0)
-        return;
+    if (sum == 0.0) return;
     for (int s = 0; s < weightsize; s++)
         weight_slot(s) = weight_slot(s) / sum;
 }

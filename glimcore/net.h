@@ -5,6 +5,8 @@
 // allocated blocks of 1024 doubles; slot s is block s / 1024, position s % 1024.
 #pragma once
 
+#include <cstdio>
+
 constexpr int NETSIZE = 256;
 constexpr int weightsize = NETSIZE * (NETSIZE - 1) / 2; // 32640 weights
 constexpr int WEIGHT_BLOCK_COUNT = 32;
@@ -16,8 +18,18 @@ extern double thresholds[NETSIZE];                // one threshold per unit
 extern int net_broken;  // 1 when the store could not be built or failed its self-test
 extern int net_verbose; // 1 selects the verbose core: progress messages, character layout
 
-// Slot of the weight between units a and b (either order).
-int weight_index(int a, int b);
+// Slot of the weight between units a and b (either order). Weights are
+// numbered pair by pair in row order: (0,1) is slot 0, (0,255) slot 254,
+// (1,2) slot 255, ..., (254,255) slot 32639. Inline, as recall and learning
+// of the literal algorithm reach every weight through it.
+inline int weight_index(int a, int b) {
+    long m = a < b ? a : b;
+    long big = a < b ? b : a;
+    long index = 255 * m - m * (m + 1) / 2 + big - 1;
+    if (index > weightsize)
+        printf("  ERROR: index %ld>weightsize at %ld.%ld", index, (long)a, (long)b);
+    return (int)index;
+}
 
 // Builds and self-tests the weight store; every weight 0.5, every threshold 0.0.
 void net_init();
