@@ -250,10 +250,18 @@ typedef double sum_vector __attribute__((vector_size(8 * sizeof(double))));
 constexpr int VECTOR_LANES = 8;
 static_assert(RECALL_LANES % VECTOR_LANES == 0, "whole vectors of lanes");
 
+// On x86-64 the recall sums are also built for the wider vector units of newer
+// processors, chosen when the program starts; every build adds the same lanes
+// in the same order, so the results are the same bits.
+#if defined(__x86_64__)
+#define RECALL_BUILDS __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define RECALL_BUILDS
+#endif
+
 // The recall sums of units first to first + RECALL_LANES - 1 over the units in
-// on: for each, the chain of its weights from those units in order. Built for
-// wider vector units too where the processor has them.
-__attribute__((target_clones("avx512f", "avx2", "default"))) static void
+// on: for each, the chain of its weights from those units in order.
+RECALL_BUILDS static void
 recall_sums(const int *on, int on_count, int first, double *sum) {
     constexpr int VECTORS = RECALL_LANES / VECTOR_LANES;
     sum_vector chain[VECTORS];

@@ -67,6 +67,13 @@ std::string read_file(const std::string &path) {
     return content.str();
 }
 
+uint64_t fnv1a_64(const std::string &bytes) {
+    uint64_t hash = 0xcbf29ce484222325u;
+    for (unsigned char c : bytes)
+        hash = (hash ^ c) * 0x100000001b3u;
+    return hash;
+}
+
 run_result run_in(const scratch_dir &dir, const std::string &program,
                   const std::vector<std::string> &args) {
     // Output goes to files in a second directory, so the program's own

@@ -1,6 +1,7 @@
 // Running a built program in a fresh temporary directory, for end-to-end tests.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -37,3 +38,6 @@ run_result run_in(const scratch_dir &dir, const std::string &program,
 
 // Reads a whole file; fails the calling test when it cannot be read.
 std::string read_file(const std::string &path);
+
+// 64-bit FNV-1a of bytes: lets a test pin a large file without keeping a copy.
+uint64_t fnv1a_64(const std::string &bytes);
