@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "keywait.h"
+#include "names.h"
 #include "net.h"
 #include "netfile.h"
 
@@ -53,7 +54,22 @@ static bool test_pattern(int number, const int *pattern) {
     return true;
 }
 
-int main() {
+static void print_usage() {
+    printf("Usage: glimtest\n");
+    printf("  teaches the network two built-in patterns, shows how each settles,\n");
+    printf("  waits for a key after each and saves the network to glimtest.net .\n");
+    printf("\n");
+}
+
+// Arguments are ignored, but for the usual -h, --help and --version.
+int main(int argc, char *argv[]) {
+    if (arg_asks_help(argc, argv)) {
+        print_usage();
+        return 0;
+    }
+    if (arg_print_version(argc, argv, "glimtest"))
+        return 0;
+
     static int pattern1[NETSIZE], pattern2[NETSIZE];
     pattern_from_rows(pattern1, pattern1_rows);
     pattern_from_rows(pattern2, pattern2_rows);

@@ -80,6 +80,18 @@ TEST(Glimtest, IgnoresArgumentsAndReplacesAnEarlierFile) {
     expect_taught_network(dir.read("glimtest.net"));
 }
 
+TEST(Glimtest, HelpAndVersionTouchNoFile) {
+    scratch_dir dir;
+    for (const char *help : {"-h", "--help"}) {
+        run_result r = run_in(dir, GLIMTEST_PATH, {help});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.substr(0, 16), "Usage: glimtest\n");
+    }
+    run_result r = run_in(dir, GLIMTEST_PATH, {"--version"});
+    EXPECT_EQ(r.out, "glimtest " GLIM_VERSION "\n");
+    EXPECT_TRUE(dir.files().empty());
+}
+
 TEST(Glimtest, FailedSaveIsReportedByTheExitStatus) {
     scratch_dir dir;
     ASSERT_EQ(mkdir((dir.path() + "/glimtest.net").c_str(), 0755), 0);
