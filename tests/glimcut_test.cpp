@@ -23,8 +23,8 @@ const char *const THREE_BOXES[] = {" Object coordinates: 4,4-13x9\n",
                                    " Object coordinates: 9,34-23x17\n"};
 
 std::string expected_run(const std::vector<std::string> &names) {
-    std::string out = "Separating picture...\nNumber of objects: " +
-                      std::to_string(names.size()) + "\n";
+    std::string out =
+        "Separating picture...\nNumber of objects: " + std::to_string(names.size()) + "\n";
     for (size_t j = 0; j < names.size(); j++)
         out += "Processing Object Nr. " + std::to_string(j) + "\n" + THREE_BOXES[j] +
                " Saving calculated activation to " + names[j] + "...\n\n";
@@ -56,8 +56,7 @@ TEST(Glimcut, WritesOnePatternFilePerObjectNumberedFromZero) {
 
 TEST(Glimcut, TakesTheMaskFromTheSecondArgument) {
     scratch_dir dir;
-    dir.write("pic.ppm",
-              ppm_picture(80, 60, blue_rectangles({{5, 5, 15, 12}, {40, 8, 60, 20}})));
+    dir.write("pic.ppm", ppm_picture(80, 60, blue_rectangles({{5, 5, 15, 12}, {40, 8, 60, 20}})));
     run_result r = run_in(dir, GLIMCUT_PATH, {"pic.ppm", "pat%d.txt", "ignored"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, expected_run({"pat0.txt", "pat1.txt"}));
@@ -109,10 +108,8 @@ TEST(Glimcut, RefusesMasksAndArgumentsThatCouldLoseOrOverrunFiles) {
     scratch_dir dir;
     dir.write("pic.ppm", THREE_OBJECTS);
     const std::vector<std::vector<std::string>> refused = {
-        {"pic.ppm", "%s.act"},
-        {"pic.ppm", "fixed.act"}, // every object would overwrite the last
-        {"pic.ppm", "%d-%d.act"},
-        {"pic.ppm", std::string(250, 'x') + "%d.act"},
+        {"pic.ppm", "%s.act"},    {"pic.ppm", "fixed.act"}, // every object would overwrite the last
+        {"pic.ppm", "%d-%d.act"}, {"pic.ppm", std::string(250, 'x') + "%d.act"},
         {std::string(256, 'p')},
     };
     for (const auto &args : refused) {

@@ -68,18 +68,17 @@ TEST(Glimsee, TaughtEncodingsAreStableAndNamesComeFromTheArguments) {
     std::vector<int> first = encoding(dir, 4, 4, 13, 9), second = encoding(dir, 39, 7, 23, 14);
     run_result r = run_in(dir, GLIMSEE_PATH, {"pic.ppm", "taught.net", "res%d.txt", "extra"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Initializing network...\nLoading network taught.net...\n"
-                     "Separating picture...\nNumber of objects: 2\nProcessing Object Nr. 0\n"
-                     " Object coordinates: 4,4-13x9\n" +
-                         grid("Activation before", first) +
-                         " Iterating network... (max. 500 steps)\n" +
-                         grid("Activation after", first) +
-                         " Saving calculated activation to res0.txt...\n\n"
-                         "Processing Object Nr. 1\n Object coordinates: 39,7-23x14\n" +
-                         grid("Activation before", second) +
-                         " Iterating network... (max. 500 steps)\n" +
-                         grid("Activation after", second) +
-                         " Saving calculated activation to res1.txt...\n\nProgramm beendet.\n");
+    EXPECT_EQ(r.out,
+              "Initializing network...\nLoading network taught.net...\n"
+              "Separating picture...\nNumber of objects: 2\nProcessing Object Nr. 0\n"
+              " Object coordinates: 4,4-13x9\n" +
+                  grid("Activation before", first) + " Iterating network... (max. 500 steps)\n" +
+                  grid("Activation after", first) +
+                  " Saving calculated activation to res0.txt...\n\n"
+                  "Processing Object Nr. 1\n Object coordinates: 39,7-23x14\n" +
+                  grid("Activation before", second) + " Iterating network... (max. 500 steps)\n" +
+                  grid("Activation after", second) +
+                  " Saving calculated activation to res1.txt...\n\nProgramm beendet.\n");
     EXPECT_EQ(dir.read("res0.txt"), row_layout(first));
     EXPECT_EQ(dir.read("res1.txt"), row_layout(second));
 

@@ -12,28 +12,18 @@
 
 #include "net.h"
 #include "pict2.h"
+#include "pictures.h"
 #include "run_program.h"
 
 namespace {
 
 using window_cells = std::vector<signed char>;
 
-const char STANDARD_HEADER[] = "P6\n# made by the tests\n80 60\n255\n";
 const char LOAD_ERROR[] = "Error occured during loading image file -> exit";
 
-// An 80 x 60 picture whose blue samples come from blue(px, py); red and green
-// are set so that a reader taking the wrong byte would show it.
-std::string make_picture(const std::function<int(int, int)> &blue,
-                         const std::string &header = STANDARD_HEADER) {
-    std::string bytes = header;
-    for (int py = 0; py < 60; py++) {
-        for (int px = 0; px < 80; px++) {
-            bytes += (char)200;
-            bytes += (char)100;
-            bytes += (char)blue(px, py);
-        }
-    }
-    return bytes;
+// An 80 x 60 picture whose blue samples come from blue(px, py).
+std::string make_picture(const blue_fn &blue, const char *header = USUAL_HEADER) {
+    return ppm_picture(80, 60, blue, header);
 }
 
 window_cells load_window(const scratch_dir &dir, const std::string &picture, int x, int y, int w,

@@ -21,8 +21,7 @@ std::string ppm_picture(int width, int height, const blue_fn &blue, const char *
 blue_fn blue_rectangles(const std::vector<std::array<int, 4>> &rectangles) {
     return [rectangles](int x, int y) {
         for (const auto &r : rectangles)
-            if (x >= r[0] && x <= r[2] && y >= r[1] && y <= r[3])
-                return 255;
+            if (x >= r[0] && x <= r[2] && y >= r[1] && y <= r[3]) return 255;
         return 0;
     };
 }

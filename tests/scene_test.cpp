@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "pictures.h"
 #include "run_program.h"
 #include "scene.h"
 
@@ -20,30 +21,9 @@ using cells = std::set<cell>;
 using box = std::array<int, 4>; // x0, y0, x1, y1
 using plane = unsigned char[SCENE_COLUMNS][SCENE_STRIDE];
 
-// Blue sample of the pixel (x, y) of a test picture.
-using blue_fn = std::function<int(int x, int y)>;
-
-const char *const USUAL_HEADER = "P6\n# made by the test\n%d %d\n255\n";
-
-// A binary picture of width x height with the given blue samples; red and
-// green vary from pixel to pixel, so that keeping either would show.
-std::string picture(int width, int height, const blue_fn &blue, const char *header = USUAL_HEADER) {
-    char text[128];
-    snprintf(text, sizeof text, header, width, height);
-    std::string bytes = text;
-    for (int y = 0; y < height; y++) {
-        for (int x = 0; x < width; x++) {
-            bytes += (char)((x * 37 + y * 11) & 255);
-            bytes += (char)((x * 5 + y * 91) & 255);
-            bytes += (char)blue(x, y);
-        }
-    }
-    return bytes;
-}
-
 // Blue 255 inside the rectangle x0..x1, y0..y1, blue 0 elsewhere.
 blue_fn rectangle(int x0, int y0, int x1, int y1) {
-    return [=](int x, int y) { return x >= x0 && x <= x1 && y >= y0 && y <= y1 ? 255 : 0; };
+    return blue_rectangles({{x0, y0, x1, y1}});
 }
 
 cells cells_holding(const plane &p, int value) {
@@ -163,7 +143,7 @@ class Scene : public testing::Test {
 
 TEST_F(Scene, KeepsTheBlueSampleOnly) {
     // Red and green vary everywhere, blue is uniform but for one pixel.
-    ASSERT_EQ(load(picture(80, 60, [](int x, int y) { return x == 3 && y == 2 ? 7 : 90; })), 0);
+    ASSERT_EQ(load(ppm_picture(80, 60, [](int x, int y) { return x == 3 && y == 2 ? 7 : 90; })), 0);
     EXPECT_EQ(out, "");
     EXPECT_EQ(err, "");
     EXPECT_EQ(scene_input[3][2], 7);
@@ -178,7 +158,7 @@ TEST_F(Scene, KeepsTheBlueSampleOnly) {
 }
 
 TEST_F(Scene, UnopenableFileAndOtherFormatsGiveTheirMessagesAndNoObjects) {
-    ASSERT_EQ(load(picture(80, 60, rectangle(10, 10, 25, 20))), 0);
+    ASSERT_EQ(load(ppm_picture(80, 60, rectangle(10, 10, 25, 20))), 0);
     ASSERT_EQ(object_count(), 1);
 
     std::string missing = path("missing.ppm");
@@ -187,7 +167,7 @@ TEST_F(Scene, UnopenableFileAndOtherFormatsGiveTheirMessagesAndNoObjects) {
     EXPECT_EQ(out, "");
     EXPECT_EQ(object_count(), 0);
 
-    ASSERT_EQ(load(picture(80, 60, rectangle(10, 10, 25, 20))), 0);
+    ASSERT_EQ(load(ppm_picture(80, 60, rectangle(10, 10, 25, 20))), 0);
     EXPECT_EQ(load("P3\n# x\n80 60\n255\n0 0 0\n"), -1);
     EXPECT_EQ(out, "Format P3 nicht unterstuetzt!\n");
     EXPECT_EQ(err, "");
@@ -197,7 +177,7 @@ TEST_F(Scene, UnopenableFileAndOtherFormatsGiveTheirMessagesAndNoObjects) {
 
 TEST_F(Scene, EveryHeaderLayoutGivesTheSamePlanes) {
     blue_fn blue = rectangle(10, 10, 25, 20);
-    ASSERT_EQ(load(picture(80, 60, blue)), 0);
+    ASSERT_EQ(load(ppm_picture(80, 60, blue)), 0);
     std::vector<box> usual_boxes = boxes();
     cells usual_input = cells_holding(scene_input, 255);
     auto usual_frames = frames_in_edges();
@@ -213,7 +193,7 @@ TEST_F(Scene, EveryHeaderLayoutGivesTheSamePlanes) {
     };
     for (const char *layout : layouts) {
         clear_scene();
-        ASSERT_EQ(load(picture(80, 60, blue, layout)), 0) << layout << err;
+        ASSERT_EQ(load(ppm_picture(80, 60, blue, layout)), 0) << layout << err;
         EXPECT_EQ(boxes(), usual_boxes) << layout;
         EXPECT_EQ(cells_holding(scene_input, 255), usual_input) << layout;
         EXPECT_EQ(frames_in_edges(), usual_frames) << layout;
@@ -243,7 +223,7 @@ TEST_F(Scene, RefusesPicturesThatDoNotFitOrCannotBeRead) {
     };
     for (const auto &c : cases) {
         // A picture with an object first, so that a refusal must also clear it.
-        ASSERT_EQ(load(picture(80, 60, rectangle(10, 10, 25, 20))), 0);
+        ASSERT_EQ(load(ppm_picture(80, 60, rectangle(10, 10, 25, 20))), 0);
         ASSERT_EQ(object_count(), 1);
         EXPECT_EQ(load(c.bytes), -1) << c.reason;
         EXPECT_EQ(err, "Cannot read picture " + path("in.ppm") + ": " + c.reason + ".\n");
@@ -276,7 +256,7 @@ TEST_F(Scene, AnyPictureStaysWithinItsAreaAndGivesSeparateBoxes) {
         std::vector<int> blocks(SCENE_COLUMNS * SCENE_STRIDE);
         for (int &v : blocks)
             v = next() % 6 == 0 ? contrast : 0;
-        ASSERT_EQ(load(picture(
+        ASSERT_EQ(load(ppm_picture(
                       width, height,
                       [&](int x, int y) { return blocks[x / block * SCENE_STRIDE + y / block]; })),
                   0);
@@ -506,24 +486,24 @@ TEST_F(Scene, MergingJoinsBoxesThatContainOrMeetEachOther) {
 // ---- The whole segmentation
 
 TEST_F(Scene, FilledRectangleIsOneObject) {
-    std::string bytes = picture(80, 60, rectangle(10, 10, 25, 20));
+    std::string bytes = ppm_picture(80, 60, rectangle(10, 10, 25, 20));
     for (int load_count = 0; load_count < 2; load_count++) {
         ASSERT_EQ(load(bytes), 0);
         EXPECT_EQ(boxes(), (std::vector<box>{{9, 9, 27, 21}}));
         EXPECT_EQ(cells_holding(scene_edges, 100), outline(9, 9, 27, 21));
         EXPECT_EQ(cells_not_zero(scene_edges), outline(9, 9, 27, 21));
     }
-    ASSERT_EQ(load(picture(80, 60, [](int, int) { return 77; })), 0);
+    ASSERT_EQ(load(ppm_picture(80, 60, [](int, int) { return 77; })), 0);
     EXPECT_EQ(object_count(), 0);
     EXPECT_EQ(cells_not_zero(scene_edges), cells{});
 }
 
 TEST_F(Scene, BusyPictureKeepsTheFirstTwentyObjects) {
     // 63 squares of 4 x 4 pixels, nine to a row: more chains than the table holds.
-    ASSERT_EQ(load(picture(80, 60,
-                           [](int x, int y) {
-                               return x % 8 >= 4 && y % 8 >= 4 && x < 76 && y < 56 ? 255 : 0;
-                           })),
+    ASSERT_EQ(load(ppm_picture(80, 60,
+                               [](int x, int y) {
+                                   return x % 8 >= 4 && y % 8 >= 4 && x < 76 && y < 56 ? 255 : 0;
+                               })),
               0);
     std::vector<box> expected;
     for (int n = 0; n < MAX_OBJECTS; n++)
