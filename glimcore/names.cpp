@@ -124,3 +124,22 @@ bool arg_print_version(int argc, char *const argv[], const char *program) {
     printf("%s %s\n", program, GLIM_VERSION);
     return true;
 }
+
+static void print_usage(const char *const usage[]) {
+    for (const char *const *line = usage; *line; line++)
+        printf("%s", *line);
+}
+
+int arg_conventions(int argc, char *const argv[], const char *program, const char *const usage[],
+                    bool needs_argument) {
+    if (needs_argument && argc < 2) {
+        print_usage(usage);
+        return EXIT_FAILURE;
+    }
+    if (arg_asks_help(argc, argv)) {
+        print_usage(usage);
+        return EXIT_SUCCESS;
+    }
+    if (arg_print_version(argc, argv, program)) return EXIT_SUCCESS;
+    return -1;
+}

@@ -261,8 +261,7 @@ static_assert(RECALL_LANES % VECTOR_LANES == 0, "whole vectors of lanes");
 
 // The recall sums of units first to first + RECALL_LANES - 1 over the units in
 // on: for each, the chain of its weights from those units in order.
-RECALL_BUILDS static void
-recall_sums(const int *on, int on_count, int first, double *sum) {
+RECALL_BUILDS static void recall_sums(const int *on, int on_count, int first, double *sum) {
     constexpr int VECTORS = RECALL_LANES / VECTOR_LANES;
     sum_vector chain[VECTORS];
     for (int v = 0; v < VECTORS; v++)
@@ -348,6 +347,23 @@ static void print_learning_counter(int cycle) {
         printf("\b\b\b\b%d", cycle);
 }
 
+// The rule for unit j, whose weighted sum over the n other units that are on
+// is sum: a misclassified unit gets the correction t - sum / (n + 1), toward
+// t = -1.0 when it is on and +1.0 when it is off; any other the correction 0.0.
+// Adds the correction to the threshold, stores it in *correction and returns
+// whether the unit was misclassified.
+static bool correct_threshold(const int *act, int j, double sum, int n, double *correction) {
+    bool misclassified =
+        (sum >= thresholds[j] && act[j] == 0) || (sum < thresholds[j] && act[j] != 0);
+    *correction = 0.0;
+    if (misclassified) {
+        double target = act[j] != 0 ? -1.0 : 1.0;
+        *correction = target - sum / (double)(n + 1);
+    }
+    thresholds[j] = thresholds[j] + *correction;
+    return misclassified;
+}
+
 // One learning cycle as the rules state it, on the blocks, for any values.
 static void learn_cycle_in_order(const int *act) {
     for (int j = 0; j < NETSIZE; j++) {
@@ -358,14 +374,8 @@ static void learn_cycle_in_order(const int *act) {
             sum = sum + weight_slot(weight_index(k, j)) * (double)act[k];
             n = n + 1;
         }
-        bool misclassified =
-            (sum >= thresholds[j] && act[j] == 0) || (sum < thresholds[j] && act[j] != 0);
         double correction = 0.0;
-        if (misclassified) {
-            double target = act[j] != 0 ? -1.0 : 1.0;
-            correction = target - sum / (double)(n + 1);
-        }
-        thresholds[j] = thresholds[j] + correction;
+        correct_threshold(act, j, sum, n, &correction);
         for (int k = 0; k < NETSIZE; k++) {
             if (k == j || act[k] == 0) continue;
             int s = weight_index(k, j);
@@ -397,14 +407,8 @@ static void learning_sums(const int *units, int count, const int *on, int on_cou
 // Applies the rule to unit j with its sum over the n other units that are on.
 // Returns whether j was misclassified and its weights were corrected.
 static bool learn_unit(const int *act, int j, double sum, int n, const int *on, int on_count) {
-    bool misclassified =
-        (sum >= thresholds[j] && act[j] == 0) || (sum < thresholds[j] && act[j] != 0);
     double correction = 0.0;
-    if (misclassified) {
-        double target = act[j] != 0 ? -1.0 : 1.0;
-        correction = target - sum / (double)(n + 1);
-    }
-    thresholds[j] = thresholds[j] + correction;
+    bool misclassified = correct_threshold(act, j, sum, n, &correction);
     // A correctly classified unit has the correction 0.0, and w - 0.0 is w for
     // every w this path meets (its NaNs are quiet): its weights stay as they are.
     if (!misclassified) return false;

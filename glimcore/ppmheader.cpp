@@ -5,7 +5,9 @@
 #include <climits>
 #include <cstring>
 
-static bool is_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+static bool is_space(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // Passes over white space and comments; a comment ends at a line feed or a
 // carriage return, so CR LF line ends work like LF.
@@ -28,20 +30,17 @@ static size_t read_token(FILE *in, char *token, size_t size) {
     size_t length = 0;
     int c;
     while ((c = getc(in)) != EOF && !is_space(c) && c != '#') {
-        if (length + 1 < size)
-            token[length] = (char)c;
+        if (length + 1 < size) token[length] = (char)c;
         length++;
     }
-    if (c != EOF)
-        ungetc(c, in);
+    if (c != EOF) ungetc(c, in);
     token[length + 1 < size ? length : size - 1] = '\0';
     return length;
 }
 
 static bool all_digits(const char *text) {
     for (; *text; text++)
-        if (!isdigit((unsigned char)*text))
-            return false;
+        if (!isdigit((unsigned char)*text)) return false;
     return true;
 }
 
@@ -63,8 +62,7 @@ static bool read_number(FILE *in, const char *what, int *value, ppm_header *head
     for (size_t i = 0; !problem && i < length; i++) {
         // A token longer than the buffer is all digits here, so it overflows first.
         number = number * 10 + (token[i] - '0');
-        if (number > INT_MAX)
-            problem = "too large";
+        if (number > INT_MAX) problem = "too large";
     }
     if (problem) {
         snprintf(header->error, sizeof header->error, "the %s %s%s is %s", what, token,

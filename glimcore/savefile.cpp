@@ -69,11 +69,9 @@ int save_commit(save_file *file) {
         error = errno ? errno : EIO;
     else if (fsync(fileno(file->stream)) != 0)
         error = errno;
-    if (fclose(file->stream) != 0 && !error)
-        error = errno ? errno : EIO;
+    if (fclose(file->stream) != 0 && !error) error = errno ? errno : EIO;
     file->stream = nullptr;
-    if (!error && rename(file->temp_name, file->target) != 0)
-        error = errno;
+    if (!error && rename(file->temp_name, file->target) != 0) error = errno;
     if (error) {
         unlink(file->temp_name);
         report_failure(file->target, error);

@@ -29,13 +29,14 @@ struct pattern_node {
 static pattern_node *pattern_head; // first node: the recall test's pattern
 static pattern_node *pattern_tail; // last node, for appending
 
-static void print_usage() {
-    printf("Usage: glimlearn <nr_of_files> <nr_of_cycles> <pat_file_mask>\n");
-    printf("  where the network will learn the patterns which are stored in\n");
-    printf("  <nr_of_files> consecutive files named se-1.act, se-2.act,...\n");
-    printf("  and stored to file glimnet.net .");
-    printf("\n");
-}
+static const char *const usage[] = {
+    "Usage: glimlearn <nr_of_files> <nr_of_cycles> <pat_file_mask>\n",
+    "  where the network will learn the patterns which are stored in\n",
+    "  <nr_of_files> consecutive files named se-1.act, se-2.act,...\n",
+    "  and stored to file glimnet.net .",
+    "\n",
+    nullptr,
+};
 
 // Takes the settings from the arguments and checks that every file name the
 // run will form fits its buffer. Names grow with the file number, so the
@@ -117,15 +118,8 @@ static void free_patterns() {
 }
 
 int main(int argc, char *argv[]) {
-    if (argc < 2) {
-        print_usage();
-        return EXIT_FAILURE;
-    }
-    if (arg_asks_help(argc, argv)) {
-        print_usage();
-        return EXIT_SUCCESS;
-    }
-    if (arg_print_version(argc, argv, "glimlearn")) return EXIT_SUCCESS;
+    int status = arg_conventions(argc, argv, "glimlearn", usage, true);
+    if (status >= 0) return status;
     if (!take_arguments(argc, argv)) return EXIT_FAILURE;
 
     net_verbose = 0;

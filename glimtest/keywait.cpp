@@ -10,15 +10,14 @@
 #include <termios.h>
 #include <unistd.h>
 
-static int terminal = -1;            // the terminal during a wait, else -1
+static int terminal = -1;             // the terminal during a wait, else -1
 static struct termios saved_settings; // its settings before the wait
 
 static const int restoring_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
 // Puts the terminal back as it was, then lets the signal take its usual course.
 static void restore_and_reraise(int signal_number) {
-    if (terminal >= 0)
-        tcsetattr(terminal, TCSANOW, &saved_settings);
+    if (terminal >= 0) tcsetattr(terminal, TCSANOW, &saved_settings);
     signal(signal_number, SIG_DFL);
     raise(signal_number);
 }
@@ -27,8 +26,7 @@ void key_wait() {
     // The user must see everything printed so far before the program stops.
     fflush(stdout);
     int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     if (tcgetattr(fd, &saved_settings) != 0) {
         close(fd);
         return;

@@ -35,8 +35,7 @@ static void pattern_from_rows(int *pattern, const char *const rows[16]) {
 static void print_comparison(const int *settled, const int *expected) {
     for (int u = 0; u < NETSIZE; u++) {
         printf("%d/%d ", settled[u], expected[u]);
-        if (u % 16 == 15)
-            printf("\n");
+        if (u % 16 == 15) printf("\n");
     }
 }
 
@@ -54,21 +53,18 @@ static bool test_pattern(int number, const int *pattern) {
     return true;
 }
 
-static void print_usage() {
-    printf("Usage: glimtest\n");
-    printf("  teaches the network two built-in patterns, shows how each settles,\n");
-    printf("  waits for a key after each and saves the network to glimtest.net .\n");
-    printf("\n");
-}
+static const char *const usage[] = {
+    "Usage: glimtest\n",
+    "  teaches the network two built-in patterns, shows how each settles,\n",
+    "  waits for a key after each and saves the network to glimtest.net .\n",
+    "\n",
+    nullptr,
+};
 
 // Arguments are ignored, but for the usual -h, --help and --version.
 int main(int argc, char *argv[]) {
-    if (arg_asks_help(argc, argv)) {
-        print_usage();
-        return 0;
-    }
-    if (arg_print_version(argc, argv, "glimtest"))
-        return 0;
+    int status = arg_conventions(argc, argv, "glimtest", usage, false);
+    if (status >= 0) return status;
 
     static int pattern1[NETSIZE], pattern2[NETSIZE];
     pattern_from_rows(pattern1, pattern1_rows);

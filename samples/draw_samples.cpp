@@ -30,8 +30,7 @@ void clear(picture *p) {
 }
 
 void put(picture *p, int x, int y, colour c) {
-    if (x >= 0 && x < WIDTH && y >= 0 && y < HEIGHT)
-        p->pixels[y][x] = c;
+    if (x >= 0 && x < WIDTH && y >= 0 && y < HEIGHT) p->pixels[y][x] = c;
 }
 
 void rectangle(picture *p, int x0, int y0, int x1, int y1, colour c) {
@@ -46,8 +45,7 @@ void ring(picture *p, int cx, int cy, int outer, int inner, colour c) {
         for (int x = cx - outer; x <= cx + outer; x++) {
             int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
             // r * r + r rounds the outline: no lone pixel sticks out on the axes.
-            if (d2 <= outer * outer + outer && d2 >= inner * inner + inner)
-                put(p, x, y, c);
+            if (d2 <= outer * outer + outer && d2 >= inner * inner + inner) put(p, x, y, c);
         }
 }
 

@@ -6,8 +6,8 @@
 #include <csignal>
 #include <cstdint>
 #include <poll.h>
-#include <sys/stat.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -130,12 +130,10 @@ class GlimtestAtTerminal : public testing::Test {
                            end - std::chrono::steady_clock::now())
                            .count();
             struct pollfd p = {master, POLLIN, 0};
-            if (left <= 0 || poll(&p, 1, left) <= 0)
-                return false;
+            if (left <= 0 || poll(&p, 1, left) <= 0) return false;
             char buffer[4096];
             ssize_t n = read(master, buffer, sizeof buffer);
-            if (n <= 0)
-                return false;
+            if (n <= 0) return false;
             output.append(buffer, n);
         }
         return true;
@@ -161,7 +159,8 @@ class GlimtestAtTerminal : public testing::Test {
     std::string output;
 };
 
-const char first_grid_end[] = "1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 0/0 0/0 0/0 0/0 0/0 0/0 \r\n";
+const char first_grid_end[] =
+    "1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 0/0 0/0 0/0 0/0 0/0 0/0 \r\n";
 
 TEST_F(GlimtestAtTerminal, WaitsForTwoKeysAndRestoresTheTerminal) {
     ASSERT_TRUE(read_until(first_grid_end, 10000)) << output;

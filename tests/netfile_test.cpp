@@ -68,8 +68,8 @@ std::string repeat(const std::string &piece, int times) {
 
 TEST_F(NetFile, FreshNetworkHasTheDocumentedLines) {
     std::string text = save_text();
-    std::string block_body = repeat("  " + repeat("0.5, ", 15) + "\n", 68) + "  " +
-                             repeat("0.5, ", 4) + "\n}\n";
+    std::string block_body =
+        repeat("  " + repeat("0.5, ", 15) + "\n", 68) + "  " + repeat("0.5, ", 4) + "\n}\n";
     std::string expected = "double weights0[1024] = {\n" + block_body;
     for (int k = 1; k < 31; k++)
         expected += "double weights" + std::to_string(k) + "[1024] = {\n" + block_body;
@@ -85,8 +85,8 @@ TEST_F(NetFile, FreshNetworkHasTheDocumentedLines) {
             counter = 0;
         }
     }
-    expected += "\n}\n\ndouble thresholds[256] = {\n" + repeat("  " + repeat("0, ", 24) + "\n", 10) +
-                "  " + repeat("0, ", 16) + "\n}\n";
+    expected += "\n}\n\ndouble thresholds[256] = {\n" +
+                repeat("  " + repeat("0, ", 24) + "\n", 10) + "  " + repeat("0, ", 16) + "\n}\n";
     EXPECT_EQ(text, expected);
 }
 
@@ -109,7 +109,8 @@ TEST_F(NetFile, RoundTripKeepsEveryValue) {
     weight_slot(12) = 2.2250738585072014e-308;
     thresholds[3] = 1.5e21;
     std::string text = save_text();
-    std::vector<double> slots(WEIGHT_SLOT_COUNT), saved_thresholds(thresholds, thresholds + NETSIZE);
+    std::vector<double> slots(WEIGHT_SLOT_COUNT),
+        saved_thresholds(thresholds, thresholds + NETSIZE);
     for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
         slots[s] = weight_slot(s);
 
@@ -222,9 +223,7 @@ TEST_F(NetFile, EachFailureNamesItsPlaceAndKeepsWhatWasRead) {
         EXPECT_EQ(load_text(c.text),
                   "  File format error in " + name + "/" + c.message + ", breaking.\n");
         for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
-            double expected = s < c.slots_loaded ? s * 0.25 - 1000.0
-                              : s < weightsize   ? 0.5
-                                                 : 0.0;
+            double expected = s < c.slots_loaded ? s * 0.25 - 1000.0 : s < weightsize ? 0.5 : 0.0;
             ASSERT_EQ(weight_slot(s), expected) << c.message << " slot " << s;
         }
         for (int u = 0; u < NETSIZE; u++)

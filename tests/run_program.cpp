@@ -16,25 +16,24 @@ scratch_dir::scratch_dir() {
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/glim-test-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    if (!mkdtemp(name.data()))
-        ADD_FAILURE() << "mkdtemp: " << strerror(errno);
+    if (!mkdtemp(name.data())) ADD_FAILURE() << "mkdtemp: " << strerror(errno);
     path_ = name.data();
 }
 
 scratch_dir::~scratch_dir() {
     std::string command = "rm -rf '" + path_ + "'";
-    if (system(command.c_str()) != 0)
-        ADD_FAILURE() << "could not remove " << path_;
+    if (system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << path_;
 }
 
 void scratch_dir::write(const std::string &name, const std::string &content) const {
     std::ofstream out(path_ + "/" + name, std::ios::binary);
     out << content;
-    if (!out)
-        ADD_FAILURE() << "could not write " << name;
+    if (!out) ADD_FAILURE() << "could not write " << name;
 }
 
-std::string scratch_dir::read(const std::string &name) const { return read_file(path_ + "/" + name); }
+std::string scratch_dir::read(const std::string &name) const {
+    return read_file(path_ + "/" + name);
+}
 
 bool scratch_dir::exists(const std::string &name) const {
     struct stat st;
@@ -44,8 +43,7 @@ bool scratch_dir::exists(const std::string &name) const {
 std::map<std::string, std::string> scratch_dir::files() const {
     std::map<std::string, std::string> result;
     DIR *dir = opendir(path_.c_str());
-    if (!dir)
-        return result;
+    if (!dir) return result;
     while (struct dirent *entry = readdir(dir)) {
         std::string full = path_ + "/" + entry->d_name;
         struct stat st;
@@ -86,8 +84,7 @@ run_result run_in(const scratch_dir &dir, const std::string &program,
         int in = open("/dev/null", O_RDONLY);
         int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0 || chdir(dir.path().c_str()) != 0)
-            _exit(126);
+        if (in < 0 || out < 0 || err < 0 || chdir(dir.path().c_str()) != 0) _exit(126);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);

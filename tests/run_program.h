@@ -26,9 +26,9 @@ class scratch_dir {
 };
 
 struct run_result {
-    std::string out;  // standard output
-    std::string err;  // standard error
-    int status = -1;  // exit status, or 128 + signal number
+    std::string out; // standard output
+    std::string err; // standard error
+    int status = -1; // exit status, or 128 + signal number
 };
 
 // Runs program with args in dir: a session of its own without a controlling

@@ -1,0 +1,27 @@
+// The per-object steps shared by the pattern maker and the recogniser.
+#include "objects.h"
+
+#include <cstdio>
+
+#include "actfile.h"
+#include "names.h"
+#include "pict2.h"
+#include "scene.h"
+
+void object_encode(const char *path, int j, int *act) {
+    printf("Processing Object Nr. %d\n", j);
+    // The object is encoded before its coordinates are printed, so when the
+    // encoder ends the program its message is the last line on the console.
+    encode_object(path, object_x(j), object_y(j), object_width(j), object_height(j), act);
+    printf(" Object coordinates: %d,%d-%dx%d\n", object_x(j), object_y(j), object_width(j),
+           object_height(j));
+}
+
+int object_save(const int *act, const char *mask, int j) {
+    char name[NAME_SIZE];
+    if (name_format(name, mask, j) != 0) return -1;
+    printf(" Saving calculated activation to %s...\n", name);
+    int result = act_save(act, name);
+    printf("\n");
+    return result;
+}
