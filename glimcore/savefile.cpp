@@ -79,3 +79,9 @@ int save_commit(save_file *file) {
     }
     return 0;
 }
+
+void save_abandon(save_file *file) {
+    if (file->stream) fclose(file->stream);
+    file->stream = nullptr;
+    unlink(file->temp_name);
+}

@@ -18,3 +18,8 @@ FILE *save_begin(save_file *file, const char *target);
 
 // Finishes the file and renames it over the target; 0 on success, -1 after a message.
 int save_commit(save_file *file);
+
+// Gives up a file begun with save_begin after a failed write: closes and
+// removes the temporary file, and the target stays as it was. Prints nothing;
+// the caller says what went wrong.
+void save_abandon(save_file *file);

@@ -69,7 +69,7 @@ static int read_picture(FILE *in, const char *path, int *width, int *height) {
     return read_raster(in, path, header.width, header.height);
 }
 
-int scene_load(const char *path) {
+int scene_read_picture(const char *path, int *width, int *height) {
     // Every load starts from clear planes and an empty table: the steps rely
     // on cells outside the picture reading 0, a second picture in one process
     // must not see the first, and a refused file must leave no objects.
@@ -83,11 +83,15 @@ int scene_load(const char *path) {
         fprintf(stderr, "Cannot open input file %s.\n", path);
         return -1;
     }
+    int result = read_picture(in, path, width, height);
+    fclose(in);
+    return result;
+}
+
+int scene_load(const char *path) {
     int width = 0;
     int height = 0;
-    int result = read_picture(in, path, &width, &height);
-    fclose(in);
-    if (result != 0) return -1;
+    if (scene_read_picture(path, &width, &height) != 0) return -1;
     scene_edge_filter(width, height);
     scene_thin(width, height);
     scene_find_objects(width, height);

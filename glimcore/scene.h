@@ -36,6 +36,12 @@ extern int object_box_count;                 // valid entries of object_boxes
 // refused; the planes are then clear and the table is empty.
 int scene_load(const char *path);
 
+// The reading part of scene_load: clears the planes and the box table and
+// reads the picture's blue samples into scene_input without segmenting them;
+// width and height receive the picture's size. Returns 0, or -1 after the
+// messages of scene_load. For callers that look at the planes between steps.
+int scene_read_picture(const char *path, int *width, int *height);
+
 // Sobel edge strength of every inner pixel, |gx| + |gy| clipped at 255.
 int scene_edge_filter(int width, int height);
 

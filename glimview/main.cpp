@@ -1,0 +1,147 @@
+// glimview: pictures of what the suite sees, and which learned pattern a
+// result is. Reads the suite's files through glimcore and writes PNG pictures
+// (scene, pattern, net) or a table on the console (match).
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "names.h"
+#include "views.h"
+
+static char out_name[NAME_SIZE]; // -o FILE, or the command's default
+
+static void print_usage() {
+    printf("Usage: glimview scene [-o FILE] PICTURE\n");
+    printf("       glimview pattern [-o FILE] FILE.act...\n");
+    printf("       glimview net [-o FILE] [NETWORK_FILE]\n");
+    printf("       glimview match RESULT.act LEARNED.act...\n");
+    printf("  scene    the picture enlarged with its numbered object boxes, beside\n");
+    printf("           its thinned edge map (default output PICTURE-scene.png)\n");
+    printf("  pattern  each 16 x 16 pattern as a grid with its file name\n");
+    printf("           (default output pattern.png)\n");
+    printf("  net      the weights as a colour map, the thresholds as a strip\n");
+    printf("           (network file glimnet.net by default; output NETWORK.png)\n");
+    printf("  match    the Hamming distance from a result to each learned pattern,\n");
+    printf("           nearest first, and whether the result is one of them\n");
+}
+
+static int saved_stdout = -1;
+
+void reader_messages_to_stderr(bool on) {
+    fflush(stdout);
+    if (on) {
+        saved_stdout = dup(STDOUT_FILENO);
+        if (saved_stdout >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
+    } else if (saved_stdout >= 0) {
+        dup2(saved_stdout, STDOUT_FILENO);
+        close(saved_stdout);
+        saved_stdout = -1;
+    }
+}
+
+// The default output name: the input's file name without its directory and
+// its last extension, followed by suffix, in the current directory.
+static int default_name(const char *input, const char *suffix) {
+    const char *slash = strrchr(input, '/');
+    const char *base = slash ? slash + 1 : input;
+    const char *dot = strrchr(base, '.');
+    int stem = dot && dot != base ? (int)(dot - base) : (int)strlen(base);
+    int length = snprintf(out_name, NAME_SIZE, "%.*s%s", stem, base, suffix);
+    if (length < 0 || length >= NAME_SIZE) {
+        fprintf(stderr, "glimview: output name for %s would be too long; give one with -o.\n",
+                input);
+        return -1;
+    }
+    return 0;
+}
+
+// A picture written over an input would destroy the user's work.
+static int check_not_input(char *const inputs[], int count) {
+    struct stat out_stat;
+    if (stat(out_name, &out_stat) != 0) return 0;
+    for (int i = 0; i < count; i++) {
+        struct stat in_stat;
+        if (stat(inputs[i], &in_stat) == 0 && in_stat.st_dev == out_stat.st_dev &&
+            in_stat.st_ino == out_stat.st_ino) {
+            fprintf(stderr, "glimview: output file %s is the input file %s; choose another -o.\n",
+                    out_name, inputs[i]);
+            return -1;
+        }
+    }
+    return 0;
+}
+
+static int usage_error(const char *reason, const char *command) {
+    fprintf(stderr, "glimview %s: %s; see glimview --help.\n", command, reason);
+    return EXIT_FAILURE;
+}
+
+int main(int argc, char *argv[]) {
+    if (argc < 2) {
+        print_usage();
+        return EXIT_FAILURE;
+    }
+    if (arg_asks_help(argc, argv)) {
+        print_usage();
+        return EXIT_SUCCESS;
+    }
+    if (arg_print_version(argc, argv, "glimview")) return EXIT_SUCCESS;
+
+    // After the command: "-o FILE" anywhere, and "--" before operands that
+    // begin with a dash.
+    const char *command = argv[1];
+    std::vector<char *> operands;
+    bool has_out = false;
+    bool options_done = false;
+    for (int i = 2; i < argc; i++) {
+        if (options_done || argv[i][0] != '-' || argv[i][1] == '\0') {
+            operands.push_back(argv[i]);
+        } else if (strcmp(argv[i], "--") == 0) {
+            options_done = true;
+        } else if (strcmp(argv[i], "-o") == 0) {
+            if (i + 1 == argc) return usage_error("-o needs a file name", command);
+            if (name_copy(out_name, argv[++i], "output file") != 0) return EXIT_FAILURE;
+            has_out = true;
+        } else {
+            fprintf(stderr, "glimview %s: unknown option %s; see glimview --help.\n", command,
+                    argv[i]);
+            return EXIT_FAILURE;
+        }
+    }
+    int count = (int)operands.size();
+
+    int result;
+    if (strcmp(command, "scene") == 0) {
+        if (count != 1) return usage_error("give one picture file", command);
+        if (!has_out && default_name(operands[0], "-scene.png") != 0) return EXIT_FAILURE;
+        if (check_not_input(operands.data(), count) != 0) return EXIT_FAILURE;
+        result = view_scene(operands[0], out_name);
+    } else if (strcmp(command, "pattern") == 0) {
+        if (count < 1) return usage_error("give at least one activation file", command);
+        if (!has_out) strcpy(out_name, "pattern.png");
+        if (check_not_input(operands.data(), count) != 0) return EXIT_FAILURE;
+        result = view_patterns(operands.data(), count, out_name);
+    } else if (strcmp(command, "net") == 0) {
+        if (count > 1) return usage_error("give at most one network file", command);
+        static char default_network[] = "glimnet.net";
+        char *network = count == 1 ? operands[0] : default_network;
+        if (!has_out && default_name(network, ".png") != 0) return EXIT_FAILURE;
+        if (check_not_input(&network, 1) != 0) return EXIT_FAILURE;
+        result = view_net(network, out_name);
+    } else if (strcmp(command, "match") == 0) {
+        if (has_out) return usage_error("match prints a table and takes no -o", command);
+        if (count < 2)
+            return usage_error("give a result file and at least one learned file", command);
+        result = view_match(operands[0], operands.data() + 1, count - 1);
+    } else {
+        fprintf(stderr,
+                "glimview: unknown command %s; the commands are scene, pattern, net and "
+                "match (see glimview --help).\n",
+                command);
+        return EXIT_FAILURE;
+    }
+    return result == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+}
