@@ -24,6 +24,20 @@ echo "Working in $work"
 run glimcut train.ppm
 run glimlearn 6 50
 run glimsee test-1.ppm
+
+# Pictures of what the suite saw: the boxes found in the test picture, each
+# object's encoding beside the pattern it settled into and which learned
+# pattern that is, the learned patterns and the network.
+run glimview scene test-1.ppm
+run glimcut test-1.ppm 'test-1-%d.act'
+for result in ca-*.act; do
+    j=${result#ca-}
+    j=${j%.act}
+    run glimview pattern -o "object-$j.png" "test-1-$j.act" "$result"
+    run glimview match "$result" se-*.act
+done
+run glimview pattern -o learned.png se-*.act
+run glimview net
 echo
 echo "===== Files in $work:"
 ls

@@ -13,20 +13,21 @@
 
 static char out_name[NAME_SIZE]; // -o FILE, or the command's default
 
-static void print_usage() {
-    printf("Usage: glimview scene [-o FILE] PICTURE\n");
-    printf("       glimview pattern [-o FILE] FILE.act...\n");
-    printf("       glimview net [-o FILE] [NETWORK_FILE]\n");
-    printf("       glimview match RESULT.act LEARNED.act...\n");
-    printf("  scene    the picture enlarged with its numbered object boxes, beside\n");
-    printf("           its thinned edge map (default output PICTURE-scene.png)\n");
-    printf("  pattern  each 16 x 16 pattern as a grid with its file name\n");
-    printf("           (default output pattern.png)\n");
-    printf("  net      the weights as a colour map, the thresholds as a strip\n");
-    printf("           (network file glimnet.net by default; output NETWORK.png)\n");
-    printf("  match    the Hamming distance from a result to each learned pattern,\n");
-    printf("           nearest first, and whether the result is one of them\n");
-}
+static const char *const usage[] = {
+    "Usage: glimview scene [-o FILE] PICTURE\n",
+    "       glimview pattern [-o FILE] FILE.act...\n",
+    "       glimview net [-o FILE] [NETWORK_FILE]\n",
+    "       glimview match RESULT.act LEARNED.act...\n",
+    "  scene    the picture enlarged with its numbered object boxes, beside\n",
+    "           its thinned edge map (default output PICTURE-scene.png)\n",
+    "  pattern  each 16 x 16 pattern as a grid with its file name\n",
+    "           (default output pattern.png)\n",
+    "  net      the weights as a colour map, the thresholds as a strip\n",
+    "           (network file glimnet.net by default; output NETWORK.png)\n",
+    "  match    the Hamming distance from a result to each learned pattern,\n",
+    "           nearest first, and whether the result is one of them\n",
+    nullptr,
+};
 
 static int saved_stdout = -1;
 
@@ -80,15 +81,8 @@ static int usage_error(const char *reason, const char *command) {
 }
 
 int main(int argc, char *argv[]) {
-    if (argc < 2) {
-        print_usage();
-        return EXIT_FAILURE;
-    }
-    if (arg_asks_help(argc, argv)) {
-        print_usage();
-        return EXIT_SUCCESS;
-    }
-    if (arg_print_version(argc, argv, "glimview")) return EXIT_SUCCESS;
+    int status = arg_conventions(argc, argv, "glimview", usage, true);
+    if (status >= 0) return status;
 
     // After the command: "-o FILE" anywhere, and "--" before operands that
     // begin with a dash.
