@@ -2,6 +2,7 @@
 #include "netfile.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 
 #include "savefile.h"
@@ -10,8 +11,15 @@
 // since the last break or header exceed 70.
 constexpr int LINE_LIMIT = 70;
 
+// Every NaN is written as NAN. printf would print the sign of a NaN too, and
+// the sign of the NaN that an invalid operation gives is the processor's
+// choice (set on x86-64, clear on AArch64), so the same network would be
+// written differently by different machines.
 static void write_value(FILE *out, double value, int *counter) {
-    *counter += fprintf(out, "%.16G, ", value);
+    if (std::isnan(value))
+        *counter += fprintf(out, "NAN, ");
+    else
+        *counter += fprintf(out, "%.16G, ", value);
     if (*counter > LINE_LIMIT) {
         fprintf(out, "\n  ");
         *counter = 0;
@@ -20,14 +28,12 @@ static void write_value(FILE *out, double value, int *counter) {
 
 static bool store_complete() {
     for (double *block : weight_blocks)
-        if (!block)
-            return false;
+        if (!block) return false;
     return true;
 }
 
 int net_save(const char *name) {
-    if (net_broken)
-        net_warn_broken();
+    if (net_broken) net_warn_broken();
     // After a failed allocation there is no network to write; keep the old file.
     if (!store_complete()) {
         fprintf(stderr, "  Weight store incomplete, %s not written.\n", name);
@@ -35,8 +41,7 @@ int net_save(const char *name) {
     }
     save_file file;
     FILE *out = save_begin(&file, name);
-    if (!out)
-        return -1;
+    if (!out) return -1;
     int counter = 0;
     fprintf(out, "double weights%d[%d] = {\n  ", 0, WEIGHT_BLOCK_SLOTS);
     for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
@@ -74,8 +79,7 @@ static load_result read_network(FILE *in, const char *name) {
                 return LOAD_FAILED;
             }
             // After a failed allocation, values of missing blocks are read but dropped.
-            if (weight_blocks[i])
-                weight_blocks[i][v] = value;
+            if (weight_blocks[i]) weight_blocks[i][v] = value;
         }
         // The closing brace may be missing; the next header read decides.
         int ignored = fscanf(in, "}\n");
@@ -98,8 +102,7 @@ static load_result read_network(FILE *in, const char *name) {
 }
 
 load_result net_load(const char *name) {
-    if (net_broken)
-        net_warn_broken();
+    if (net_broken) net_warn_broken();
     FILE *in = fopen(name, "r");
     if (!in) {
         bool missing = errno == ENOENT;

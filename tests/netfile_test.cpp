@@ -131,6 +131,25 @@ TEST_F(NetFile, RoundTripKeepsEveryValue) {
     EXPECT_EQ(save_text(), text);
 }
 
+// Processors differ in the sign of the NaN that an invalid operation gives;
+// the file must not, so every NaN reads NAN, and loads as a NaN.
+TEST_F(NetFile, EveryNanIsWrittenAlike) {
+    volatile double infinity = std::numeric_limits<double>::infinity();
+    weight_slot(0) = infinity - infinity;
+    weight_slot(1) = -std::numeric_limits<double>::quiet_NaN();
+    weight_slot(2) = std::numeric_limits<double>::quiet_NaN();
+    weight_slot(3) = std::nan("7");
+    thresholds[0] = -(infinity - infinity);
+    std::string text = save_text();
+    EXPECT_EQ(split_lines(text)[1], "  NAN, NAN, NAN, NAN, " + repeat("0.5, ", 11));
+    EXPECT_EQ(text.find("-NAN"), std::string::npos);
+    EXPECT_NE(text.find("{\n  NAN, 0, 0, "), std::string::npos);
+    EXPECT_EQ(load_text(text, LOAD_OK), "");
+    for (int s = 0; s < 4; s++)
+        EXPECT_TRUE(std::isnan(weight_slot(s))) << s;
+    EXPECT_TRUE(std::isnan(thresholds[0]));
+}
+
 TEST_F(NetFile, ReaderIsLenientWhereTheFormatAllows) {
     fill_distinct();
     std::string text = save_text();
