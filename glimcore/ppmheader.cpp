@@ -38,35 +38,44 @@ static size_t read_token(FILE *in, char *token, size_t size) {
     return length;
 }
 
-static bool all_digits(const char *text) {
-    for (; *text; text++)
-        if (!isdigit((unsigned char)*text)) return false;
-    return true;
-}
-
-// Reads a whole decimal number that fits an int; otherwise says why not.
+// Reads a whole decimal number that fits an int; otherwise says why not. The
+// number is worked out as its characters are read, so that a token of any
+// length (leading zeros, or bytes such as NUL that a string would end at) is
+// judged by all of its characters; the message shows the first of them.
 static bool read_number(FILE *in, const char *what, int *value, ppm_header *header) {
-    char token[24];
+    char shown[24];
+    size_t length = 0;
+    bool digits = true; // every character after an optional leading '-' is a digit
+    bool negative = false;
+    long long number = 0; // stops growing once past INT_MAX
     skip_space(in);
-    size_t length = read_token(in, token, sizeof token);
+    int c;
+    while ((c = getc(in)) != EOF && !is_space(c) && c != '#') {
+        if (length + 1 < sizeof shown) shown[length] = isprint(c) ? (char)c : '?';
+        if (length == 0 && c == '-')
+            negative = true;
+        else if (c < '0' || c > '9')
+            digits = false;
+        else if (number <= INT_MAX)
+            number = number * 10 + (c - '0');
+        length++;
+    }
+    if (c != EOF) ungetc(c, in);
+    shown[length + 1 < sizeof shown ? length : sizeof shown - 1] = '\0';
     if (length == 0) {
         snprintf(header->error, sizeof header->error, "the %s is missing", what);
         return false;
     }
     const char *problem = nullptr;
-    long long number = 0;
-    if (token[0] == '-' && token[1] && all_digits(token + 1))
-        problem = "negative";
-    else if (!all_digits(token))
+    if (!digits || (negative && length == 1))
         problem = "not a number";
-    for (size_t i = 0; !problem && i < length; i++) {
-        // A token longer than the buffer is all digits here, so it overflows first.
-        number = number * 10 + (token[i] - '0');
-        if (number > INT_MAX) problem = "too large";
-    }
+    else if (negative)
+        problem = "negative";
+    else if (number > INT_MAX)
+        problem = "too large";
     if (problem) {
-        snprintf(header->error, sizeof header->error, "the %s %s%s is %s", what, token,
-                 length >= sizeof token ? "..." : "", problem);
+        snprintf(header->error, sizeof header->error, "the %s %s%s is %s", what, shown,
+                 length >= sizeof shown ? "..." : "", problem);
         return false;
     }
     *value = (int)number;

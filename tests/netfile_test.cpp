@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "netfile.h"
 #include "run_program.h"
@@ -129,6 +131,25 @@ TEST_F(NetFile, RoundTripKeepsEveryValue) {
     EXPECT_EQ(save_text(), text);
 }
 
+// Processors differ in the sign of the NaN that an invalid operation gives;
+// the file must not, so every NaN reads NAN, and loads as a NaN.
+TEST_F(NetFile, EveryNanIsWrittenAlike) {
+    volatile double infinity = std::numeric_limits<double>::infinity();
+    weight_slot(0) = infinity - infinity;
+    weight_slot(1) = -std::numeric_limits<double>::quiet_NaN();
+    weight_slot(2) = std::numeric_limits<double>::quiet_NaN();
+    weight_slot(3) = std::nan("7");
+    thresholds[0] = -(infinity - infinity);
+    std::string text = save_text();
+    EXPECT_EQ(split_lines(text)[1], "  NAN, NAN, NAN, NAN, " + repeat("0.5, ", 11));
+    EXPECT_EQ(text.find("-NAN"), std::string::npos);
+    EXPECT_NE(text.find("{\n  NAN, 0, 0, "), std::string::npos);
+    EXPECT_EQ(load_text(text, LOAD_OK), "");
+    for (int s = 0; s < 4; s++)
+        EXPECT_TRUE(std::isnan(weight_slot(s))) << s;
+    EXPECT_TRUE(std::isnan(thresholds[0]));
+}
+
 TEST_F(NetFile, ReaderIsLenientWhereTheFormatAllows) {
     fill_distinct();
     std::string text = save_text();
@@ -229,6 +250,105 @@ TEST_F(NetFile, EachFailureNamesItsPlaceAndKeepsWhatWasRead) {
         for (int u = 0; u < NETSIZE; u++)
             ASSERT_EQ(thresholds[u], u < c.thresholds_loaded ? through_text(-u / 3.0) : 0.0)
                 << c.message;
+    }
+}
+
+// Where each read of the reader stands in a file, found from the layout alone:
+// which cut lengths let it succeed and what it reports when it cannot.
+struct read_place {
+    size_t needed;       // the read succeeds when the file keeps at least this many bytes
+    std::string message; // what the reader prints when it does not
+    int slot = -1;       // the weight slot or, with threshold set, the unit it reads
+    bool threshold = false;
+    size_t value_start = 0, value_end = 0; // the value's text, for reads of values
+};
+
+// A header is read once its count is whole; a value once the file keeps one
+// digit of it (the reader takes a number as far as it goes, also a mantissa
+// whose exponent is cut off, as the C library reads "1.5E" at the end of a file).
+std::vector<read_place> read_places(const std::string &text) {
+    std::vector<read_place> places;
+    size_t at = 0;
+    auto value = [&](const std::string &place, int slot, bool threshold) {
+        at = text.find_first_not_of(" \n", at);
+        size_t comma = text.find(',', at);
+        size_t first_digit = at + (text[at] == '-' ? 1 : 0);
+        places.push_back({first_digit + 1, place, slot, threshold, at, comma});
+        at = comma + 1;
+    };
+    for (int i = 0; i < WEIGHT_BLOCK_COUNT; i++) {
+        std::string header = "double weights" + std::to_string(i) + "[1024";
+        at = text.find(header, at) + header.size();
+        places.push_back({at, std::to_string(i) + ".-"});
+        at = text.find('{', at) + 1;
+        for (int v = 0; v < WEIGHT_BLOCK_SLOTS; v++)
+            value(std::to_string(i) + "." + std::to_string(v), i * WEIGHT_BLOCK_SLOTS + v, false);
+    }
+    at = text.find("double thresholds[256", at) + 21;
+    places.push_back({at, "th.-"});
+    at = text.find('{', at) + 1;
+    for (int u = 0; u < NETSIZE; u++)
+        value("th." + std::to_string(u), u, true);
+    return places;
+}
+
+// A file cut at every 1000th byte, and at every byte of the places where the
+// reader passes from one part to the next, reports the read that the cut
+// stops, with the exact message, and keeps every value read before it.
+TEST_F(NetFile, TruncatedFileStopsAtTheReadItCuts) {
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
+        weight_slot(s) = s % 11 == 0 ? ((s * 7919) % 2001 - 1000) * pow(10.0, s % 13 - 8) / 3.0
+                                     : ((s * 7919) % 41 - 20) / 4.0;
+    for (int u = 0; u < NETSIZE; u++)
+        thresholds[u] = (u - 128) * pow(10.0, u % 9 - 6) / 7.0;
+    const std::string text = save_text();
+    const std::vector<read_place> places = read_places(text);
+
+    std::set<size_t> cuts;
+    for (size_t cut = 0; cut < text.size(); cut += 1000)
+        cuts.insert(cut);
+    for (size_t seam :
+         {text.find("double weights1["), text.find("double thresholds"), text.size() - 3}) {
+        for (size_t cut = seam - 5; cut < seam + 32 && cut <= text.size(); cut++)
+            cuts.insert(cut);
+    }
+    const std::string name = path("in.net");
+    dir.write("in.net", text);
+    // Longest first, so that each cut shortens the one file.
+    for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut) {
+        ASSERT_EQ(truncate(name.c_str(), (off_t)*cut), 0);
+        net_init();
+        size_t stop = 0;
+        while (stop < places.size() && places[stop].needed <= *cut)
+            stop++;
+        testing::internal::CaptureStdout();
+        load_result result = net_load(name.c_str());
+        std::string printed = testing::internal::GetCapturedStdout();
+        if (stop == places.size()) {
+            EXPECT_EQ(result, LOAD_OK) << "cut " << *cut;
+            EXPECT_EQ(printed, "") << "cut " << *cut;
+        } else {
+            EXPECT_EQ(result, LOAD_FAILED) << "cut " << *cut;
+            ASSERT_EQ(printed, "  File format error in " + name + "/" + places[stop].message +
+                                   ", breaking.\n")
+                << "cut " << *cut;
+        }
+        // Values read hold what their text, as far as the cut leaves it, says;
+        // the rest are as net_init left them.
+        std::vector<double> slots(WEIGHT_SLOT_COUNT, 0.5), units(NETSIZE, 0.0);
+        for (int s = weightsize; s < WEIGHT_SLOT_COUNT; s++)
+            slots[s] = 0.0;
+        for (size_t k = 0; k < stop; k++) {
+            const read_place &p = places[k];
+            if (p.slot < 0) continue;
+            size_t end = std::min(p.value_end, *cut);
+            double read = strtod(text.substr(p.value_start, end - p.value_start).c_str(), nullptr);
+            (p.threshold ? units : slots)[p.slot] = read;
+        }
+        for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
+            ASSERT_EQ(weight_slot(s), slots[s]) << "cut " << *cut << " slot " << s;
+        for (int u = 0; u < NETSIZE; u++)
+            ASSERT_EQ(thresholds[u], units[u]) << "cut " << *cut << " threshold " << u;
     }
 }
 

@@ -88,4 +88,24 @@ TEST(PpmHeader, RefusesNumbersThatAreNotWholeOrDoNotFit) {
     EXPECT_EQ(largest.header.maxval, 65535);
 }
 
+// Numbers longer than the part of them a message shows: leading zeros do not
+// make a number large, and a byte that would end a string (NUL) still makes
+// the token no number, however many zeros stand around it.
+TEST(PpmHeader, JudgesEveryCharacterOfALongNumber) {
+    read_outcome zeros = read_header("P6\n" + std::string(40, '0') + "80 60\n255\nR");
+    EXPECT_EQ(zeros.status, PPM_OK) << zeros.header.error;
+    EXPECT_EQ(zeros.header.width, 80);
+    EXPECT_EQ(zeros.next, 'R');
+
+    std::string nul_width = "P6\n" + std::string(30, '\0') + "1 60\n255\n";
+    read_outcome nul = read_header(nul_width);
+    EXPECT_EQ(nul.status, PPM_BAD_HEADER);
+    EXPECT_EQ(std::string(nul.header.error),
+              "the width " + std::string(23, '?') + "... is not a number");
+    read_outcome zero_nul = read_header(std::string("P6\n80 6\0"
+                                                    "0\n255\n",
+                                                    12));
+    EXPECT_STREQ(zero_nul.header.error, "the height 6?0 is not a number");
+}
+
 } // namespace

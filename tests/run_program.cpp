@@ -5,8 +5,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,19 +74,32 @@ uint64_t fnv1a_64(const std::string &bytes) {
     return hash;
 }
 
-run_result run_in(const scratch_dir &dir, const std::string &program,
-                  const std::vector<std::string> &args) {
+started_program run_start(const scratch_dir &dir, const std::string &program,
+                          const std::vector<std::string> &args, const run_options &options) {
     // Output goes to files in a second directory, so the program's own
     // directory holds only what it wrote.
-    scratch_dir capture;
-    std::string out_path = capture.path() + "/out", err_path = capture.path() + "/err";
+    started_program started;
+    started.capture = std::make_unique<scratch_dir>();
+    std::string out_path = started.capture->path() + "/out";
+    std::string err_path = started.capture->path() + "/err";
     pid_t pid = fork();
     if (pid == 0) {
         setsid();
         int in = open("/dev/null", O_RDONLY);
         int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0 || chdir(dir.path().c_str()) != 0) _exit(126);
+        if (in < 0 || out < 0 || err < 0) _exit(126);
+        if (options.file_size_limit >= 0) {
+            struct rlimit limit;
+            limit.rlim_cur = limit.rlim_max = (rlim_t)options.file_size_limit;
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+        }
+        // The output files stay open for the program, whoever it runs as.
+        const uid_t NOBODY = 65534;
+        if (options.unprivileged && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0))
+            _exit(126);
+        if (chdir(dir.path().c_str()) != 0) _exit(126);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
@@ -96,14 +111,27 @@ run_result run_in(const scratch_dir &dir, const std::string &program,
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    started.pid = pid;
+    if (pid < 0) ADD_FAILURE() << "could not start " << program;
+    return started;
+}
+
+run_result run_wait(started_program &started) {
     run_result result;
     int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
-        ADD_FAILURE() << "could not run " << program;
+    if (started.pid < 0 || waitpid(started.pid, &status, 0) != started.pid) {
+        ADD_FAILURE() << "could not wait for process " << started.pid;
         return result;
     }
+    started.pid = -1;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
+    result.out = read_file(started.capture->path() + "/out");
+    result.err = read_file(started.capture->path() + "/err");
     return result;
+}
+
+run_result run_in(const scratch_dir &dir, const std::string &program,
+                  const std::vector<std::string> &args, const run_options &options) {
+    started_program started = run_start(dir, program, args, options);
+    return run_wait(started);
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,32 @@ struct run_result {
     int status = -1; // exit status, or 128 + signal number
 };
 
+// Conditions to run a program under, for tests of how it fails.
+struct run_options {
+    // The largest file the program may write (RLIMIT_FSIZE), in bytes; -1 for no limit.
+    long long file_size_limit = -1;
+    // Run as user and group nobody when the test runs as root, so that file
+    // permissions bind the program as they bind any user.
+    bool unprivileged = false;
+};
+
 // Runs program with args in dir: a session of its own without a controlling
 // terminal and with standard input from /dev/null, so it can never wait for a key.
 run_result run_in(const scratch_dir &dir, const std::string &program,
-                  const std::vector<std::string> &args = {});
+                  const std::vector<std::string> &args = {}, const run_options &options = {});
+
+// A program started by run_start that has not been waited for.
+struct started_program {
+    int pid = -1;
+    std::unique_ptr<scratch_dir> capture; // receives its standard output and error
+};
+
+// Starts program as run_in does and returns at once; run_wait waits for it to
+// end and collects its output. Lets a test act on a program while it runs.
+started_program run_start(const scratch_dir &dir, const std::string &program,
+                          const std::vector<std::string> &args = {},
+                          const run_options &options = {});
+run_result run_wait(started_program &started);
 
 // Reads a whole file; fails the calling test when it cannot be read.
 std::string read_file(const std::string &path);

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (preset fuzz, build/fuzz) and runs each
+# for SECONDS (default 60). Seeds: the sample pictures, the files the programs
+# write on them, and a few small hand-made inputs. The corpus grows in
+# build/fuzz/corpus; a crash, hang or sanitizer report is kept in
+# build/fuzz/artifacts and fails the run.
+#
+# Usage: fuzz/run.sh [SECONDS] [TARGET...]   (targets: picture netfile actfile names)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(picture netfile actfile names)
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+build=$PWD/build/fuzz
+seeds=$build/seeds
+rm -rf "$seeds"
+mkdir -p "$seeds"/{picture,netfile,actfile,names} "$build/artifacts"
+
+# Files the programs write, from the samples.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp samples/*.ppm "$work"
+(
+    cd "$work"
+    for step in "glimtest" "glimcut train.ppm" "glimlearn 6 50" "glimsee test-1.ppm"; do
+        # shellcheck disable=SC2086
+        setsid -w "$build"/$step </dev/null >/dev/null
+    done
+)
+cp samples/*.ppm "$seeds/picture/"
+cp "$work"/glimnet.net "$work"/glimtest.net "$seeds/netfile/"
+cp "$work"/se-0.act "$work"/ca-0.act "$seeds/actfile/"
+# A network file cut after its first blocks, and one with CR LF line ends.
+head -c 40000 "$work/glimnet.net" >"$seeds/netfile/cut.net"
+sed 's/$/\r/' "$seeds/netfile/cut.net" >"$seeds/netfile/crlf.net"
+sed 's/$/\r/' "$work/se-0.act" >"$seeds/actfile/crlf.act"
+
+# Small pictures: other sizes, comments, CR LF, a refused magic, a short raster.
+{ printf 'P6\n# small\n4 3\n255\n'; head -c 36 /dev/zero | tr '\0' '\377'; } >"$seeds/picture/small.ppm"
+{ printf 'P6\r\n# crlf\r\n3 3\r\n15\n'; head -c 27 samples/train.ppm; } >"$seeds/picture/crlf.ppm"
+printf 'P3\n2 2\n255\n0 0 0 1 1 1 2 2 2 3 3 3\n' >"$seeds/picture/ascii.ppm"
+head -c 5000 samples/test-1.ppm >"$seeds/picture/short.ppm"
+
+# Names: a rule byte, four bytes of a number, then the mask.
+printf '\001\003\000\000\000se-%%d.act' >"$seeds/names/plain"
+printf '\000\377\377\377\177pat%%05d.txt' >"$seeds/names/wide"
+printf '\001\000\000\000\200dir/%%-+ 0250.3i-%%%%' >"$seeds/names/flags"
+printf '\001\007\000\000\000%%s%%n%%*d%%ld' >"$seeds/names/refused"
+printf '\000\011\000\000\000-0x7fffffff9' >"$seeds/names/number"
+
+status=0
+summary=()
+for t in "${targets[@]}"; do
+    mkdir -p "$build/corpus/$t"
+    log=$build/fuzz_$t.log
+    echo "== fuzz_$t for ${seconds}s"
+    set +e
+    "$build/fuzz/fuzz_$t" "$build/corpus/$t" "$seeds/$t" -dict=fuzz/glim.dict \
+        -max_total_time="$seconds" -timeout=20 -close_fd_mask=3 -print_final_stats=1 \
+        -artifact_prefix="$build/artifacts/$t-" >"$log" 2>&1
+    rc=$?
+    set -e
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    if [ $rc -ne 0 ]; then
+        status=1
+        tail -60 "$log"
+        summary+=("fuzz_$t: FAILED (exit $rc) after ${runs:-?} executions; see $log")
+    else
+        summary+=("fuzz_$t: ${runs:-?} executions in ${seconds}s, no findings")
+    fi
+done
+echo "== fuzz summary"
+printf '%s\n' "${summary[@]}"
+exit $status

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Builds the suite in several ways and checks that every build prints the same
+# console output and writes the same files, byte for byte, on the samples, on
+# random pictures and through a learn-then-recognise flow.
+#
+# Builds: GCC -O0, GCC -O2 (the default preset), GCC -O3, GCC -O3 for this
+# processor (-march=native), Clang -O2, the sanitize preset (GCC, ASan and
+# UBSan), and, when aarch64-linux-gnu-g++ and qemu-aarch64 are installed, GCC
+# -O2 for AArch64 run under qemu. All of them with -ffp-contract=off, which the
+# CMakeLists sets for every compiler.
+#
+# Usage: tests/reproducible.sh [PICTURES]   (PICTURES random pictures, default 12)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+pictures=${1:-12}
+top=$source_dir/build/repro
+programs=(glimtest glimcut glimlearn glimsee)
+rm -rf "$top/runs"
+mkdir -p "$top/runs"
+
+# Configures and builds the programs in build/repro/NAME with the given cache settings.
+build() {
+    local name=$1
+    shift
+    cmake -S . -B "$top/$name" -G Ninja -DBUILD_TESTING=OFF \
+        -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DGLIM_WERROR=ON "$@" >/dev/null
+    cmake --build "$top/$name" -j 2 --target "${programs[@]}" >/dev/null
+}
+
+names=()
+bins=()
+runners=()
+add() { names+=("$1"); bins+=("$2"); runners+=("${3:-}"); }
+
+echo "== building"
+build gcc-O0 -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O0
+add gcc-O0 "$top/gcc-O0"
+cmake --preset default >/dev/null
+cmake --build --preset default --target "${programs[@]}" >/dev/null
+add gcc-O2 "$source_dir/build/default"
+build gcc-O3 -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O3
+add gcc-O3 "$top/gcc-O3"
+build gcc-O3-native -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=None \
+    "-DCMAKE_CXX_FLAGS=-O3 -march=native"
+add gcc-O3-native "$top/gcc-O3-native"
+build clang-O2 -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O2
+add clang-O2 "$top/clang-O2"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize --target "${programs[@]}" >/dev/null
+add sanitize "$source_dir/build/sanitize"
+if command -v aarch64-linux-gnu-g++ >/dev/null && command -v qemu-aarch64 >/dev/null; then
+    build aarch64-O2 -DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR=aarch64 \
+        -DCMAKE_CXX_COMPILER=aarch64-linux-gnu-g++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O2
+    add aarch64-O2 "$top/aarch64-O2" "qemu-aarch64 -L /usr/aarch64-linux-gnu"
+else
+    echo "(no AArch64 cross compiler or qemu-aarch64: AArch64 left out)"
+fi
+
+# The inputs, the same for every build.
+inputs=$top/inputs
+rm -rf "$inputs"
+mkdir -p "$inputs"
+cp samples/*.ppm "$inputs"
+c++ -O2 -o "$top/draw_random" tests/draw_random.cpp
+"$top/draw_random" "$inputs" "$pictures" 20240607
+
+# The flow, in a fresh folder: each step's standard output, standard error and
+# exit status go to files of their own, which are compared with the rest.
+flow() {
+    local bin=$1 runner=$2 work=$3
+    mkdir -p "$work"
+    cp "$inputs"/*.ppm "$work"
+    cd "$work"
+    step=0
+    run() {
+        step=$((step + 1))
+        local status=0
+        # shellcheck disable=SC2086
+        setsid -w $runner "$bin/$1" "${@:2}" </dev/null >"step-$step.out" 2>"step-$step.err" ||
+            status=$?
+        echo "$*: exit $status" >>steps.txt
+    }
+    run glimtest
+    run glimcut train.ppm
+    run glimlearn 6 50
+    run glimsee test-1.ppm glimnet.net t1-%d.act
+    run glimsee test-2.ppm glimnet.net t2-%d.act
+    # Learning that overflows: every weight near the largest double and every
+    # threshold infinite, so that sums, corrections and thresholds turn into
+    # infinities and NaNs, which the network file then holds.
+    mkdir diverge
+    awk '/thresholds/ { t = 1 }
+         /^  [-0-9]/ { gsub(/-?[0-9][0-9.]*(E[-+][0-9]+)?, /, t ? "INF, " : "1.7E+308, ") }
+         { print }' glimnet.net >diverge/glimnet.net
+    cp se-*.act diverge/
+    cd diverge
+    run glimlearn 6 3
+    run glimsee ../test-1.ppm
+    cd ..
+    for ((k = 0; k < pictures; k++)); do
+        run glimcut "rand-$k.ppm" "r$k-%d.act"
+        count=$(find . -maxdepth 1 -name "r$k-*.act" | wc -l)
+        # Every run builds on the network the runs before it left.
+        run glimlearn "$count" 10 "r$k-%d.act"
+        run glimsee "rand-$k.ppm" glimnet.net "s$k-%d.act"
+    done
+    cd "$source_dir"
+}
+
+status=0
+for i in "${!names[@]}"; do
+    start=$(date +%s)
+    flow "${bins[$i]}" "${runners[$i]}" "$top/runs/${names[$i]}"
+    files=$(find "$top/runs/${names[$i]}" -type f | wc -l)
+    echo "== ${names[$i]}: $files files in $(($(date +%s) - start)) s"
+    if [ "$i" -gt 0 ] && ! diff -r "$top/runs/${names[0]}" "$top/runs/${names[$i]}" >"$top/runs/${names[$i]}.diff"; then
+        echo "   DIFFERS from ${names[0]}: see $top/runs/${names[$i]}.diff"
+        head -20 "$top/runs/${names[$i]}.diff"
+        status=1
+    fi
+done
+if [ $status -eq 0 ]; then
+    echo "== same bytes from all ${#names[@]} builds: ${names[*]}"
+fi
+exit $status
