@@ -6,6 +6,9 @@
 # build/fuzz/artifacts and fails the run.
 #
 # Usage: fuzz/run.sh [SECONDS] [TARGET...]   (targets: picture netfile actfile names)
+#
+# The mutations follow FUZZ_SEED (default 1), so that a run, in CI too, takes
+# the same path each time; FUZZ_SEED=0 lets libFuzzer pick a new seed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -61,7 +64,7 @@ for t in "${targets[@]}"; do
     echo "== fuzz_$t for ${seconds}s"
     set +e
     "$build/fuzz/fuzz_$t" "$build/corpus/$t" "$seeds/$t" -dict=fuzz/glim.dict \
-        -max_total_time="$seconds" -timeout=20 -close_fd_mask=3 -print_final_stats=1 \
+        -seed="${FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=20 -close_fd_mask=3 -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$t-" >"$log" 2>&1
     rc=$?
     set -e

@@ -2,7 +2,6 @@
 #include "netfile.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 
 #include "savefile.h"
@@ -11,15 +10,8 @@
 // since the last break or header exceed 70.
 constexpr int LINE_LIMIT = 70;
 
-// Every NaN is written as NAN. printf would print the sign of a NaN too, and
-// the sign of the NaN that an invalid operation gives is the processor's
-// choice (set on x86-64, clear on AArch64), so the same network would be
-// written differently by different machines.
 static void write_value(FILE *out, double value, int *counter) {
-    if (std::isnan(value))
-        *counter += fprintf(out, "NAN, ");
-    else
-        *counter += fprintf(out, "%.16G, ", value);
+    *counter += fprintf(out, "%.16G, ", value);
     if (*counter > LINE_LIMIT) {
         fprintf(out, "\n  ");
         *counter = 0;

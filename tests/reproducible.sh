@@ -23,7 +23,7 @@ mkdir -p "$top/runs"
 build() {
     local name=$1
     shift
-    cmake -S . -B "$top/$name" -G Ninja -DBUILD_TESTING=OFF \
+    cmake -S . -B "$top/$name" -G Ninja -DBUILD_TESTING=OFF -DGLIM_VIEW=OFF \
         -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DGLIM_WERROR=ON "$@" >/dev/null
     cmake --build "$top/$name" -j 2 --target "${programs[@]}" >/dev/null
 }
@@ -108,17 +108,43 @@ flow() {
     cd "$source_dir"
 }
 
+# The NaN that an invalid operation gives has its sign set on x86-64 and clear
+# on AArch64, and the network file writes NaN as printf does, sign included:
+# a network that learning drove into NaN reads -NAN on one and NAN on the
+# other. That sign is the only difference a build for another processor may
+# show, and only in network files, where the longer "-NAN, " also moves the
+# line breaks: such files are compared value by value.
+without_nan_sign() {
+    rm -rf "$2"
+    cp -r "$1" "$2"
+    find "$2" -name '*.net' | while read -r net; do
+        sed 's/-NAN/NAN/g' "$net" | tr -d ' \n' >"$net.values"
+        mv "$net.values" "$net"
+    done
+}
+
 status=0
 for i in "${!names[@]}"; do
     start=$(date +%s)
-    flow "${bins[$i]}" "${runners[$i]}" "$top/runs/${names[$i]}"
-    files=$(find "$top/runs/${names[$i]}" -type f | wc -l)
+    run_dir=$top/runs/${names[$i]}
+    flow "${bins[$i]}" "${runners[$i]}" "$run_dir"
+    files=$(find "$run_dir" -type f | wc -l)
     echo "== ${names[$i]}: $files files in $(($(date +%s) - start)) s"
-    if [ "$i" -gt 0 ] && ! diff -r "$top/runs/${names[0]}" "$top/runs/${names[$i]}" >"$top/runs/${names[$i]}.diff"; then
-        echo "   DIFFERS from ${names[0]}: see $top/runs/${names[$i]}.diff"
-        head -20 "$top/runs/${names[$i]}.diff"
-        status=1
+    [ "$i" -gt 0 ] || continue
+    if diff -r "$top/runs/${names[0]}" "$run_dir" >"$run_dir.diff"; then
+        continue
     fi
+    if [ -n "${runners[$i]}" ]; then
+        without_nan_sign "$top/runs/${names[0]}" "$top/nan-0"
+        without_nan_sign "$run_dir" "$top/nan-$i"
+        if diff -r "$top/nan-0" "$top/nan-$i" >/dev/null; then
+            echo "   same bytes, but for the sign of NaN in network files"
+            continue
+        fi
+    fi
+    echo "   DIFFERS from ${names[0]}: see $run_dir.diff"
+    head -20 "$run_dir.diff"
+    status=1
 done
 if [ $status -eq 0 ]; then
     echo "== same bytes from all ${#names[@]} builds: ${names[*]}"
