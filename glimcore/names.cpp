@@ -38,8 +38,8 @@ static int read_digits(const char **p) {
     return value;
 }
 
-// Walks the mask as printf would: each '%' opens a conversion specification
-// of flags, width, precision, length modifier and conversion character. Only
+// Walks the mask as printf would: each '%' opens a conversion of flags,
+// width, precision, length modifier and conversion character. Only
 // the pieces that printf reads for a single int argument are let through.
 int name_check_mask(const char *mask, mask_rule rule) {
     int conversions = 0;
