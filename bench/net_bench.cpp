@@ -42,6 +42,20 @@ int count_sweeps(const std::vector<int> &input) {
     return sweeps;
 }
 
+// Times recall of input, from the same network each time, and reports the
+// sweeps it takes and the sweeps per second.
+void time_recall(benchmark::State &state, const std::vector<int> &input, const core *impl) {
+    int sweeps = count_sweeps(input);
+    std::vector<int> work(NETSIZE);
+    for (auto _ : state) {
+        work = input;
+        benchmark::DoNotOptimize(impl->recall(work.data(), RECALL_LIMIT));
+    }
+    state.counters["sweeps"] = sweeps;
+    state.counters["sweeps/s"] = benchmark::Counter((double)sweeps * (double)state.iterations(),
+                                                    benchmark::Counter::kIsRate);
+}
+
 // Recall of a taught pattern with about one unit in twelve flipped, on a
 // network taught eight patterns of the same density for ten cycles.
 void bench_recall(benchmark::State &state, int percent, const core *impl) {
@@ -53,16 +67,7 @@ void bench_recall(benchmark::State &state, int percent, const core *impl) {
     std::vector<int> input = patterns[0];
     for (int &unit : input)
         if (rng.below(12) == 0) unit = !unit;
-    int sweeps = count_sweeps(input);
-
-    std::vector<int> work(NETSIZE);
-    for (auto _ : state) {
-        work = input;
-        benchmark::DoNotOptimize(impl->recall(work.data(), RECALL_LIMIT));
-    }
-    state.counters["sweeps"] = sweeps;
-    state.counters["sweeps/s"] = benchmark::Counter((double)sweeps * (double)state.iterations(),
-                                                    benchmark::Counter::kIsRate);
+    time_recall(state, input, impl);
 }
 
 // The case that defeats running sums side by side: on a fresh network the
@@ -71,15 +76,7 @@ void bench_recall_fresh(benchmark::State &state, int percent, const core *impl) 
     bench_random rng(300 + percent);
     teach({}, 0);
     std::vector<int> input = bench_pattern(rng, percent);
-    int sweeps = count_sweeps(input);
-    std::vector<int> work(NETSIZE);
-    for (auto _ : state) {
-        work = input;
-        benchmark::DoNotOptimize(impl->recall(work.data(), RECALL_LIMIT));
-    }
-    state.counters["sweeps"] = sweeps;
-    state.counters["sweeps/s"] = benchmark::Counter((double)sweeps * (double)state.iterations(),
-                                                    benchmark::Counter::kIsRate);
+    time_recall(state, input, impl);
 }
 
 constexpr int LEARN_PATTERNS = 32;
