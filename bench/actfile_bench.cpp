@@ -8,7 +8,7 @@ namespace {
 
 // state.range(0) selects the layout: 1 the character layout, 0 the row layout.
 void bench_act_save(benchmark::State &state) {
-    net_verbose = (int)state.range(0);
+    act_file_layout = state.range(0) ? ACT_LAYOUT_CHARACTERS : ACT_LAYOUT_ROWS;
     bench_random rng(11);
     std::vector<int> act = bench_bar_pattern(rng);
     std::string file = bench_scratch_dir() + "/save.act";
@@ -18,7 +18,7 @@ void bench_act_save(benchmark::State &state) {
 BENCHMARK(bench_act_save)->Name("actfile/save")->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 void bench_act_load(benchmark::State &state) {
-    net_verbose = (int)state.range(0);
+    act_file_layout = state.range(0) ? ACT_LAYOUT_CHARACTERS : ACT_LAYOUT_ROWS;
     bench_random rng(11);
     std::vector<int> act = bench_bar_pattern(rng);
     std::string file = bench_scratch_dir() + "/load.act";

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     std::string name = std::string(fuzz_scratch_dir()) + "/round.act";
     for (int layout = 0; layout < 2; layout++) {
-        net_verbose = layout;
+        act_file_layout = layout ? ACT_LAYOUT_CHARACTERS : ACT_LAYOUT_ROWS;
         if (act_save(act, name.c_str()) != 0) fuzz_fail("act_save failed");
         int again[NETSIZE];
         memcpy(again, before, sizeof again);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cmdline.h"
 #include "fuzz_input.h"
 #include "names.h"
 #include "scene.h"

@@ -6,6 +6,8 @@
 
 #include "savefile.h"
 
+act_layout act_file_layout = ACT_LAYOUT_ROWS; // set once by each program that saves patterns
+
 // The character layout breaks a line once the characters written since the
 // last break exceed 70; the row layout once more than 15 values stand on it,
 // which gives one line per pattern row.
@@ -16,12 +18,13 @@ int act_save(const int *act, const char *name) {
     save_file file;
     FILE *out = save_begin(&file, name);
     if (!out) return -1;
-    int limit = net_verbose ? CHARACTER_LIMIT : ROW_LIMIT;
+    bool characters = act_file_layout == ACT_LAYOUT_CHARACTERS;
+    int limit = characters ? CHARACTER_LIMIT : ROW_LIMIT;
     int counter = 0;
     fprintf(out, "int act[%d] = {\n  ", NETSIZE);
     for (int u = 0; u < NETSIZE; u++) {
         int written = fprintf(out, "%d, ", act[u]);
-        counter += net_verbose ? written : 1;
+        counter += characters ? written : 1;
         if (counter > limit) {
             fprintf(out, "\n  ");
             counter = 0;

@@ -2,10 +2,20 @@
 // form of an initialised int array definition.
 #pragma once
 
-#include "net.h"
+#include "loadresult.h"
+#include "netsize.h"
 
-// Writes act to name, replacing it atomically. The verbose core (net_verbose
-// 1) breaks lines by characters written, the quiet core after every 16 values.
+// How act_save breaks the lines of the values.
+enum act_layout {
+    ACT_LAYOUT_ROWS,       // after every 16 values: one line per pattern row
+    ACT_LAYOUT_CHARACTERS, // once more than 70 characters stand on the line
+};
+
+// The layout act_save writes; each program that saves activation files sets it
+// once at start (rows unless set).
+extern act_layout act_file_layout;
+
+// Writes act to name in act_file_layout, replacing it atomically.
 // 0 on success; -1 after a message on stderr naming the file and the reason.
 int act_save(const int *act, const char *name);
 

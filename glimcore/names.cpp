@@ -1,10 +1,7 @@
-// Argument and file-name checks shared by the programs.
+// File-name and mask checks shared by the programs.
 #include "names.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 constexpr int NAME_MAX_LENGTH = NAME_SIZE - 1;
@@ -92,54 +89,4 @@ int name_format(char *name, const char *mask, int number) {
         return -1;
     }
     return 0;
-}
-
-// strtol with base 10 reads what "%d" reads, but tells when the number is out
-// of range instead of leaving the result undefined.
-int arg_scan_int(const char *arg, int *value, const char *what) {
-    size_t length = strlen(arg);
-    if (length > (size_t)NAME_MAX_LENGTH) {
-        fprintf(stderr, "  Argument for the %s too long (%zu characters, at most %d).\n", what,
-                length, NAME_MAX_LENGTH);
-        return -1;
-    }
-    char *end;
-    errno = 0;
-    long number = strtol(arg, &end, 10);
-    if (end == arg) return 0;
-    if (errno == ERANGE || number < INT_MIN || number > INT_MAX) {
-        fprintf(stderr, "  Number for the %s out of range: %s\n", what, arg);
-        return -1;
-    }
-    *value = (int)number;
-    return 0;
-}
-
-bool arg_asks_help(int argc, char *const argv[]) {
-    return argc > 1 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0);
-}
-
-bool arg_print_version(int argc, char *const argv[], const char *program) {
-    if (argc < 2 || strcmp(argv[1], "--version") != 0) return false;
-    printf("%s %s\n", program, GLIM_VERSION);
-    return true;
-}
-
-static void print_usage(const char *const usage[]) {
-    for (const char *const *line = usage; *line; line++)
-        printf("%s", *line);
-}
-
-int arg_conventions(int argc, char *const argv[], const char *program, const char *const usage[],
-                    bool needs_argument) {
-    if (needs_argument && argc < 2) {
-        print_usage(usage);
-        return EXIT_FAILURE;
-    }
-    if (arg_asks_help(argc, argv)) {
-        print_usage(usage);
-        return EXIT_SUCCESS;
-    }
-    if (arg_print_version(argc, argv, program)) return EXIT_SUCCESS;
-    return -1;
 }

@@ -1,5 +1,5 @@
-// Command-line arguments and file names: the checks every program makes
-// before it touches a file.
+// File names and masks: the checks every program makes before it touches a
+// file.
 //
 // File names and masks live in buffers of NAME_SIZE characters. A mask is user
 // text that becomes a printf format, so it is accepted only when its every '%'
@@ -28,23 +28,3 @@ int name_check_mask(const char *mask, mask_rule rule);
 // Formats the name of file number from a checked mask into a name buffer.
 // 0 on success; -1 after a message on stderr when the name would not fit.
 int name_format(char *name, const char *mask, int number);
-
-// Scans an argument as sscanf's "%d" does into value; an argument that does
-// not begin with a number leaves value as it was. -1 after a message on
-// stderr when the argument is too long or its number does not fit in an int.
-int arg_scan_int(const char *arg, int *value, const char *what);
-
-// The command-line conventions every program keeps: without arguments (when
-// it needs one) it prints its usage text and fails; "-h" or "--help" as the
-// first argument prints the usage text, "--version" the program's name and
-// version. usage holds the lines of the usage text, ended by nullptr. Returns
-// the exit status when the program is done, or -1 when it should go on.
-int arg_conventions(int argc, char *const argv[], const char *program, const char *const usage[],
-                    bool needs_argument);
-
-// True when the first argument asks for the usage text: "-h" or "--help".
-bool arg_asks_help(int argc, char *const argv[]);
-
-// When the first argument is "--version", prints the program's name and
-// version on stdout and returns true.
-bool arg_print_version(int argc, char *const argv[], const char *program);

@@ -13,6 +13,25 @@ double thresholds[NETSIZE];                // one per unit
 int net_broken;                            // set by a failed allocation or self-test
 int net_verbose;                           // chosen by each program before its first call
 
+// Recall and learning work from a dense copy of the weights; the essay before
+// invalid_result() explains how the copy keeps their results exact.
+constexpr int RECALL_LANES = 16; // consecutive units whose recall sums run side by side
+constexpr int LEARN_LANES = 8;   // units whose learning sums run side by side
+// A group of recall lanes may reach past unit 255; the columns there hold +0.0.
+constexpr int MIRROR_WIDTH = NETSIZE + RECALL_LANES;
+constexpr int SET_WORDS = NETSIZE / 64; // a set of units as a bit mask
+
+static double mirror[NETSIZE][MIRROR_WIDTH]; // mirror[a][b] = w(a, b); +0.0 elsewhere
+// Bit b of nonfinite_from[a]: w(a, b) is an infinity or a NaN.
+static uint64_t nonfinite_from[NETSIZE][SET_WORDS];
+static bool mirror_nonfinite;   // some weight in the copy is an infinity or a NaN
+static bool mirror_foreign_nan; // some weight in the copy is a NaN other than INVALID_NAN
+// Unit a was corrected during the current learning call; its weights in the
+// copy are ahead of the store until the call writes them back.
+static unsigned char unit_corrected[NETSIZE];
+static double invalid_result();
+static const double INVALID_NAN = invalid_result(); // the bits of an invalid operation's NaN
+
 void net_warn_broken() {
     printf("  Netz nicht richtig initialisiert\n");
 }
@@ -109,22 +128,6 @@ static double invalid_result() {
     volatile double infinity = HUGE_VAL;
     return infinity - infinity;
 }
-
-constexpr int RECALL_LANES = 16; // consecutive units whose recall sums run side by side
-constexpr int LEARN_LANES = 8;   // units whose learning sums run side by side
-// A group of recall lanes may reach past unit 255; the columns there hold +0.0.
-constexpr int MIRROR_WIDTH = NETSIZE + RECALL_LANES;
-constexpr int SET_WORDS = NETSIZE / 64; // a set of units as a bit mask
-
-static double mirror[NETSIZE][MIRROR_WIDTH]; // mirror[a][b] = w(a, b); +0.0 elsewhere
-// Bit b of nonfinite_from[a]: w(a, b) is an infinity or a NaN.
-static uint64_t nonfinite_from[NETSIZE][SET_WORDS];
-static bool mirror_nonfinite;   // some weight in the copy is an infinity or a NaN
-static bool mirror_foreign_nan; // some weight in the copy is a NaN other than INVALID_NAN
-// Unit a was corrected during the current learning call; its weights in the
-// copy are ahead of the store until the call writes them back.
-static unsigned char unit_corrected[NETSIZE];
-static const double INVALID_NAN = invalid_result();
 
 static bool same_bits(double x, double y) {
     return memcmp(&x, &y, sizeof x) == 0;

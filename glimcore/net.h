@@ -7,7 +7,8 @@
 
 #include <cstdio>
 
-constexpr int NETSIZE = 256;
+#include "netsize.h"
+
 constexpr int weightsize = NETSIZE * (NETSIZE - 1) / 2; // 32640 weights
 constexpr int WEIGHT_BLOCK_COUNT = 32;
 constexpr int WEIGHT_BLOCK_SLOTS = 1024;
@@ -16,7 +17,7 @@ constexpr int WEIGHT_SLOT_COUNT = WEIGHT_BLOCK_COUNT * WEIGHT_BLOCK_SLOTS; // 32
 extern double *weight_blocks[WEIGHT_BLOCK_COUNT]; // the weight store, built by net_init
 extern double thresholds[NETSIZE];                // one threshold per unit
 extern int net_broken;  // 1 when the store could not be built or failed its self-test
-extern int net_verbose; // 1 selects the verbose core: progress messages, character layout
+extern int net_verbose; // 1 prints the progress of initialisation, recall and learning
 
 // Slot of the weight between units a and b (either order). Weights are
 // numbered pair by pair in row order: (0,1) is slot 0, (0,255) slot 254,
@@ -51,10 +52,3 @@ void net_normalize();
 inline double &weight_slot(int s) {
     return weight_blocks[s / WEIGHT_BLOCK_SLOTS][s % WEIGHT_BLOCK_SLOTS];
 }
-
-// Outcome of reading a network or activation file.
-enum load_result {
-    LOAD_OK,      // the whole file was read
-    LOAD_MISSING, // no such file
-    LOAD_FAILED,  // the file could not be opened or is malformed; the message is printed
-};

@@ -2,6 +2,7 @@
 // of initialised array definitions (32 blocks of 1024 values, then 256 thresholds).
 #pragma once
 
+#include "loadresult.h"
 #include "net.h"
 
 // Writes the network to name, replacing it atomically. 0 on success, -1 after a message.

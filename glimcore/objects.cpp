@@ -8,13 +8,15 @@
 #include "pict2.h"
 #include "scene.h"
 
-void object_encode(const char *path, int j, int *act) {
+int object_announce_and_encode(const char *path, int j, int *act) {
     printf("Processing Object Nr. %d\n", j);
     // The object is encoded before its coordinates are printed, so when the
-    // encoder ends the program its message is the last line on the console.
-    encode_object(path, object_x(j), object_y(j), object_width(j), object_height(j), act);
+    // picture cannot be encoded its message is the last line on the console.
+    if (encode_object(path, object_x(j), object_y(j), object_width(j), object_height(j), act) != 0)
+        return -1;
     printf(" Object coordinates: %d,%d-%dx%d\n", object_x(j), object_y(j), object_width(j),
            object_height(j));
+    return 0;
 }
 
 int object_save(const int *act, const char *mask, int j) {

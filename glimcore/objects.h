@@ -2,10 +2,11 @@
 // scene_load has found the objects.
 #pragma once
 
-// Prints "Processing Object Nr. j", encodes object j of the picture at path
-// into act (NETSIZE units) and prints the object's coordinates. Ends the
-// process as encode_object does when the picture cannot be encoded.
-void object_encode(const char *path, int j, int *act);
+// Announces object j on the console ("Processing Object Nr. j"), encodes it
+// from the picture at path into act (NETSIZE units) and prints its
+// coordinates. 0 on success; -1 after encode_object's message when the picture
+// cannot be encoded, and the program should then end with status 1.
+int object_announce_and_encode(const char *path, int j, int *act);
 
 // Names the file of object j from a checked mask, prints that act is saved
 // there, saves it and ends the object's output with an empty line.

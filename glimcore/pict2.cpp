@@ -6,10 +6,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "net.h"
+#include "netsize.h"
 #include "ppmheader.h"
 
 extern const double pi = acos(-1.0);
@@ -33,25 +32,26 @@ constexpr double AXIS_TOLERANCE = 0.01;
 static_assert(BAR_ROWS * BAR_COLUMNS == NETSIZE, "the bars must fill the activation vector");
 static_assert(2 * BAR_ROWS + 2 < PROFILE_LENGTH, "the bars read spectrum entries 2 to 32");
 
-void encode_object(const char *path, int x, int y, int w, int h, int *act) {
+int encode_object(const char *path, int x, int y, int w, int h, int *act) {
     signed char window[WINDOW_CELLS];
     memset(window, 0, sizeof window);
-    window_load(path, window, x, y, w, h);
+    if (window_load(path, window, x, y, w, h) != 0) return -1;
     encode_window(window, act);
+    return 0;
 }
 
-void window_load(const char *path, signed char *window, int x, int y, int w, int h) {
+int window_load(const char *path, signed char *window, int x, int y, int w, int h) {
     FILE *in = fopen(path, "rb");
     if (!in) {
         fprintf(stderr, "Cannot open picture file %s: %s\n", path, strerror(errno));
-        exit(1);
+        return -1;
     }
     ppm_header header;
     if (ppm_read_header(in, &header) != PPM_OK || header.width != PICTURE_WIDTH ||
         header.height != PICTURE_HEIGHT || header.maxval != PICTURE_MAXVAL) {
         fclose(in);
         printf("Error occured during loading image file -> exit");
-        exit(1);
+        return -1;
     }
     unsigned char raster[RASTER_BYTES];
     size_t length = fread(raster, 1, sizeof raster, in);
@@ -62,7 +62,7 @@ void window_load(const char *path, signed char *window, int x, int y, int w, int
             fprintf(stderr, "Picture file %s is too short: its raster ends after %zu of %d bytes\n",
                     path, length, RASTER_BYTES);
         fclose(in);
-        exit(1);
+        return -1;
     }
     fclose(in);
 
@@ -80,6 +80,7 @@ void window_load(const char *path, signed char *window, int x, int y, int w, int
             window[wx * WINDOW_SIZE + wy] = (signed char)(sample[2] / 16);
         }
     }
+    return 0;
 }
 
 void encode_window(const signed char *window, int *act) {
@@ -88,7 +89,7 @@ void encode_window(const signed char *window, int *act) {
     diameter_profile(window, profile);
     remove_mean(profile, PROFILE_LENGTH);
     normalize_max_abs(profile, PROFILE_LENGTH);
-    dft_magnitude(profile, spectrum, PROFILE_LENGTH);
+    dft_magnitude(profile, spectrum);
     normalize_max_abs(spectrum, PROFILE_LENGTH);
     encode_bars(spectrum, act);
 }
@@ -168,16 +169,10 @@ void normalize_max_abs(double *values, int count) {
         values[i] = values[i] / divisor;
 }
 
-// The angle of term q of entry k; the tables and the direct evaluation both
-// take it from here, so they agree bit for bit.
-static double dft_angle(int q, int k, int count) {
-    return ((2 * pi * q) * k) / count;
-}
-
 static void dft_fill_tables() {
     for (int k = 0; k < PROFILE_LENGTH; k++) {
         for (int q = 0; q < PROFILE_LENGTH; q++) {
-            double phi = dft_angle(q, k, PROFILE_LENGTH);
+            double phi = ((2 * pi * q) * k) / PROFILE_LENGTH;
             dft_cos_table[k * PROFILE_LENGTH + q] = cos(phi);
             dft_sin_table[k * PROFILE_LENGTH + q] = sin(phi);
         }
@@ -187,27 +182,15 @@ static void dft_fill_tables() {
 
 // The transform is evaluated term by term in index order; a fast transform
 // would sum in another order and change the last bits.
-void dft_magnitude(const double *in, double *out, int count) {
-    if (count == PROFILE_LENGTH) {
-        if (!dft_tables_ready) dft_fill_tables();
-        for (int k = 0; k < count; k++) {
-            const double *cosines = dft_cos_table + k * PROFILE_LENGTH;
-            const double *sines = dft_sin_table + k * PROFILE_LENGTH;
-            double re = 0.0, im = 0.0;
-            for (int q = 0; q < count; q++) {
-                re = re + in[q] * cosines[q];
-                im = im - in[q] * sines[q];
-            }
-            out[k] = sqrt(re * re + im * im);
-        }
-        return;
-    }
-    for (int k = 0; k < count; k++) {
+void dft_magnitude(const double *in, double *out) {
+    if (!dft_tables_ready) dft_fill_tables();
+    for (int k = 0; k < PROFILE_LENGTH; k++) {
+        const double *cosines = dft_cos_table + k * PROFILE_LENGTH;
+        const double *sines = dft_sin_table + k * PROFILE_LENGTH;
         double re = 0.0, im = 0.0;
-        for (int q = 0; q < count; q++) {
-            double phi = dft_angle(q, k, count);
-            re = re + in[q] * cos(phi);
-            im = im - in[q] * sin(phi);
+        for (int q = 0; q < PROFILE_LENGTH; q++) {
+            re = re + in[q] * cosines[q];
+            im = im - in[q] * sines[q];
         }
         out[k] = sqrt(re * re + im * im);
     }

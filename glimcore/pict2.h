@@ -17,15 +17,15 @@ constexpr int WINDOW_CELLS = WINDOW_SIZE * WINDOW_SIZE;
 extern const double pi;
 
 // Fills act (NETSIZE units, each 0 or 1) from the box x, y, w, h of the picture
-// at path; the box covers columns x..x + w and rows y..y + h. Ends the process
-// with status 1 when the picture cannot be read or is not 80 x 60 with a
-// maximum sample value of 255.
-void encode_object(const char *path, int x, int y, int w, int h, int *act);
+// at path; the box covers columns x..x + w and rows y..y + h. 0 on success;
+// -1 after a message when the picture cannot be read or is not 80 x 60 with a
+// maximum sample value of 255, and the program should then end with status 1.
+int encode_object(const char *path, int x, int y, int w, int h, int *act);
 
 // Copies the box's blue samples divided by 16 into window (WINDOW_CELLS cells,
 // cell (wx, wy) at wx * WINDOW_SIZE + wy, cleared by the caller), the box's
-// middle on the window's middle. Ends the process like encode_object.
-void window_load(const char *path, signed char *window, int x, int y, int w, int h);
+// middle on the window's middle. 0, or -1 after a message as encode_object.
+int window_load(const char *path, signed char *window, int x, int y, int w, int h);
 
 // The steps of encode_object after the window is loaded: profile, centring,
 // scaling, spectrum and bars. The window is only read.
@@ -41,10 +41,10 @@ void remove_mean(double *values, int count);
 // Divides the count values by the largest of their absolute values.
 void normalize_max_abs(double *values, int count);
 
-// Writes the magnitudes of the discrete Fourier transform of the count values
-// of in to out, evaluated term by term; in is left as it is and must not
-// overlap out.
-void dft_magnitude(const double *in, double *out, int count);
+// Writes the magnitudes of the discrete Fourier transform of the
+// PROFILE_LENGTH values of in to out, evaluated term by term; in is left as
+// it is and must not overlap out.
+void dft_magnitude(const double *in, double *out);
 
 // Row u of act becomes a bar of ones from column 0, as long as spectrum entry
 // 2u + 2 reaches each column's threshold 1 / (16 - i)^2.

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "actfile.h"
+#include "cmdline.h"
 #include "names.h"
-#include "net.h"
+#include "netsize.h"
 #include "objects.h"
 #include "scene.h"
 
@@ -36,15 +38,15 @@ int main(int argc, char *argv[]) {
     if (status >= 0) return status;
     if (!take_arguments(argc, argv)) return EXIT_FAILURE;
 
-    // The verbose core writes activation files in the character layout.
-    net_verbose = 1;
+    act_file_layout = ACT_LAYOUT_CHARACTERS;
     printf("Separating picture...\n");
     bool whole = scene_load(picture_name) == 0;
     int count = object_count();
     printf("Number of objects: %d\n", count);
     for (int j = 0; j < count; j++) {
         int act[NETSIZE];
-        object_encode(picture_name, j, act);
+        // A picture that the scene reader took but the encoder refuses ends the run.
+        if (object_announce_and_encode(picture_name, j, act) != 0) return EXIT_FAILURE;
         if (object_save(act, out_mask, j) != 0) whole = false;
     }
     printf("Programm beendet.\n");

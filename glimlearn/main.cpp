@@ -8,16 +8,17 @@
 #include <cstring>
 
 #include "actfile.h"
+#include "cmdline.h"
 #include "names.h"
 #include "net.h"
 #include "netfile.h"
 
 constexpr int RECALL_LIMIT = 500;
 
-static int nr_of_files = 1;                         // first argument
-static int nr_of_cycles = 50;                       // second argument
-static char pat_file_mask[NAME_SIZE] = "se-%d.act"; // third argument
-static char net_file_name[NAME_SIZE] = "glimnet.net";
+static int nr_of_files = 1;                           // first argument
+static int nr_of_cycles = 50;                         // second argument
+static char pat_file_mask[NAME_SIZE] = "se-%d.act";   // third argument
+static char net_file_name[NAME_SIZE] = "glimnet.net"; // read at start, written at the end
 
 // One pattern file's vector; nodes are allocated zero-filled, so units that
 // no file sets stay 0.

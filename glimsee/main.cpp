@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "actfile.h"
+#include "cmdline.h"
 #include "names.h"
 #include "net.h"
 #include "netfile.h"
@@ -41,8 +42,8 @@ int main(int argc, char *argv[]) {
     if (status >= 0) return status;
     if (!take_arguments(argc, argv)) return EXIT_FAILURE;
 
-    // The quiet core writes activation files in the row layout.
     net_verbose = 0;
+    act_file_layout = ACT_LAYOUT_ROWS;
     printf("Initializing network...\n");
     net_init();
     printf("Loading network %s...\n", net_file_name);
@@ -54,7 +55,8 @@ int main(int argc, char *argv[]) {
     printf("Number of objects: %d\n", count);
     for (int j = 0; j < count; j++) {
         int act[NETSIZE];
-        object_encode(picture_name, j, act);
+        // A picture that the scene reader took but the encoder refuses ends the run.
+        if (object_announce_and_encode(picture_name, j, act) != 0) return EXIT_FAILURE;
         act_print(act, "Activation before");
         printf(" Iterating network... (max. %d steps)\n", RECALL_LIMIT);
         net_iterate(act, RECALL_LIMIT);

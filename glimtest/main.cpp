@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cmdline.h"
 #include "keywait.h"
-#include "names.h"
 #include "net.h"
 #include "netfile.h"
 

@@ -15,11 +15,6 @@ void canvas_init(canvas *picture, int width, int height, colour background) {
     canvas_fill(picture, 0, 0, width, height, background);
 }
 
-colour canvas_get(const canvas *picture, int x, int y) {
-    const unsigned char *p = &picture->rgb[((size_t)y * picture->width + x) * 3];
-    return {p[0], p[1], p[2]};
-}
-
 void canvas_fill(canvas *picture, int x, int y, int width, int height, colour fill) {
     int left = x < 0 ? 0 : x;
     int top = y < 0 ? 0 : y;

@@ -33,8 +33,6 @@ bool font_pixel(unsigned char ch, int column, int row);
 // A canvas of width x height pixels, all of the background colour.
 void canvas_init(canvas *picture, int width, int height, colour background);
 
-colour canvas_get(const canvas *picture, int x, int y);
-
 // Fills the rectangle with its top left corner at (x, y).
 void canvas_fill(canvas *picture, int x, int y, int width, int height, colour fill);
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cmdline.h"
 #include "names.h"
 #include "views.h"
 

@@ -26,8 +26,8 @@ class ActFile : public testing::Test {
   protected:
     std::string path(const std::string &name) const { return dir.path() + "/" + name; }
 
-    std::string save_text(const std::vector<int> &act, int verbose) {
-        net_verbose = verbose;
+    std::string save_text(const std::vector<int> &act, act_layout layout) {
+        act_file_layout = layout;
         EXPECT_EQ(act_save(act.data(), path("a.act").c_str()), 0);
         return dir.read("a.act");
     }
@@ -49,7 +49,7 @@ TEST_F(ActFile, CharacterLayoutBreaksAfterSeventyCharacters) {
     for (int line = 0; line < 10; line++)
         expected += "  " + values(act, line * 24, line * 24 + 24) + "\n";
     expected += "  " + values(act, 240, 256) + "\n}\n";
-    EXPECT_EQ(save_text(act, 1), expected);
+    EXPECT_EQ(save_text(act, ACT_LAYOUT_CHARACTERS), expected);
 
     // Wider values: "100, " is 5 characters, so the 15th value of a line breaks it.
     std::vector<int> wide(NETSIZE, 100);
@@ -57,7 +57,7 @@ TEST_F(ActFile, CharacterLayoutBreaksAfterSeventyCharacters) {
     for (int line = 0; line < 17; line++)
         expected += "  " + values(wide, 0, 15) + "\n";
     expected += "  100, \n}\n";
-    EXPECT_EQ(save_text(wide, 1), expected);
+    EXPECT_EQ(save_text(wide, ACT_LAYOUT_CHARACTERS), expected);
 }
 
 TEST_F(ActFile, RowLayoutWritesOneLinePerRow) {
@@ -67,24 +67,24 @@ TEST_F(ActFile, RowLayoutWritesOneLinePerRow) {
     for (int row = 0; row < 16; row++)
         expected += "  " + values(act, row * 16, row * 16 + 16) + "\n";
     expected += "  \n}\n";
-    EXPECT_EQ(save_text(act, 0), expected);
+    EXPECT_EQ(save_text(act, ACT_LAYOUT_ROWS), expected);
 }
 
 TEST_F(ActFile, BothLayoutsReadBack) {
     std::vector<int> act = bar_pattern();
     act[3] = 42;
     act[255] = -1;
-    for (int verbose : {0, 1}) {
-        std::string text = save_text(act, verbose);
+    for (act_layout layout : {ACT_LAYOUT_ROWS, ACT_LAYOUT_CHARACTERS}) {
+        std::string text = save_text(act, layout);
         std::vector<int> back(NETSIZE, 9);
         EXPECT_EQ(load_text(text, back, LOAD_OK), "");
-        EXPECT_EQ(back, act) << "layout " << verbose;
+        EXPECT_EQ(back, act) << "layout " << layout;
     }
 }
 
 TEST_F(ActFile, ReaderAcceptsWhatTheFormatsAllow) {
     std::vector<int> act = bar_pattern();
-    std::string row_text = save_text(act, 0);
+    std::string row_text = save_text(act, ACT_LAYOUT_ROWS);
     std::string spaced, crlf;
     for (int u = 0; u < NETSIZE; u++)
         spaced += " " + std::to_string(act[u]) + (u % 16 == 15 ? "\n" : "");
@@ -119,7 +119,7 @@ TEST_F(ActFile, ReaderAcceptsWhatTheFormatsAllow) {
 
 TEST_F(ActFile, FailuresNameThePlaceAndKeepWhatWasRead) {
     std::vector<int> act = bar_pattern();
-    std::string text = save_text(act, 0);
+    std::string text = save_text(act, ACT_LAYOUT_ROWS);
     std::string name = path("in.act");
     std::string header = "int act[256] = {\n  ";
     struct {

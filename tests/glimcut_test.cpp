@@ -35,7 +35,7 @@ std::string expected_run(const std::vector<std::string> &names) {
 std::string pattern_file(const scratch_dir &dir, int x, int y, int w, int h) {
     int act[NETSIZE];
     encode_object((dir.path() + "/pic.ppm").c_str(), x, y, w, h, act);
-    net_verbose = 1;
+    act_file_layout = ACT_LAYOUT_CHARACTERS;
     scratch_dir out;
     act_save(act, (out.path() + "/p.act").c_str());
     return out.read("p.act");

@@ -1,7 +1,6 @@
-// Argument and file-name checks.
+// File-name and mask checks.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
 
 #include "names.h"
@@ -102,60 +101,6 @@ TEST(NameFormat, FormatsOrRefusesWithoutCutting) {
               "  File name from mask " + mask +
                   " and number 100000 would be longer than 255 characters.\n");
     EXPECT_STREQ(name, "");
-}
-
-TEST(ArgScanInt, ReadsWhatPercentDReadsAndRefusesOverflow) {
-    struct {
-        const char *arg;
-        int expected; // the value starts at 50
-    } good[] = {{"3", 3},
-                {" 12abc", 12},
-                {"abc", 50},
-                {"", 50},
-                {"-5", -5},
-                {"+7", 7},
-                {"- 5", 50},
-                {"2147483647", INT_MAX},
-                {"-2147483648", INT_MIN}};
-    for (const auto &c : good) {
-        int value = 50;
-        EXPECT_EQ(arg_scan_int(c.arg, &value, "file count"), 0) << c.arg;
-        EXPECT_EQ(value, c.expected) << c.arg;
-    }
-    std::string padded = std::string(256, ' ') + "1";
-    for (const std::string &arg : {std::string("2147483648"), std::string("-2147483649"),
-                                   std::string("99999999999999999999999"), padded}) {
-        int value = 50;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(arg_scan_int(arg.c_str(), &value, "file count"), -1) << arg;
-        std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find("file count"), std::string::npos) << err;
-        EXPECT_EQ(value, 50);
-    }
-}
-
-TEST(CommandLineConvention, LooksAtTheFirstArgumentOnly) {
-    char program[] = "prog", help[] = "--help", h[] = "-h", version[] = "--version", other[] = "3";
-    char *with_help[] = {program, help, nullptr};
-    char *with_h[] = {program, h, nullptr};
-    char *with_version[] = {program, version, nullptr};
-    char *later[] = {program, other, help, version, nullptr};
-    char *none[] = {program, nullptr};
-
-    EXPECT_TRUE(arg_asks_help(2, with_help));
-    EXPECT_TRUE(arg_asks_help(2, with_h));
-    EXPECT_FALSE(arg_asks_help(2, with_version));
-    EXPECT_FALSE(arg_asks_help(4, later));
-    EXPECT_FALSE(arg_asks_help(1, none));
-
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(arg_print_version(2, with_help, "glimx"));
-    EXPECT_FALSE(arg_print_version(4, later, "glimx"));
-    EXPECT_FALSE(arg_print_version(1, none, "glimx"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(arg_print_version(2, with_version, "glimx"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string("glimx ") + GLIM_VERSION + "\n");
 }
 
 } // namespace
