@@ -35,7 +35,7 @@ pattern columns(int count) {
 
 void write_patterns(const scratch_dir &dir, const std::vector<pattern> &patterns,
                     const std::string &stem = "se-") {
-    net_verbose = 1;
+    act_file_layout = ACT_LAYOUT_CHARACTERS;
     for (size_t i = 0; i < patterns.size(); i++)
         ASSERT_EQ(act_save(patterns[i].data(),
                            (dir.path() + "/" + stem + std::to_string(i) + ".act").c_str()),

@@ -147,7 +147,7 @@ std::vector<int> pattern_where(const std::function<int(int row, int column)> &va
 }
 
 void write_pattern(const scratch_dir &dir, const std::string &name, const std::vector<int> &act) {
-    net_verbose = 0;
+    act_file_layout = ACT_LAYOUT_ROWS;
     ASSERT_EQ(act_save(act.data(), (dir.path() + "/" + name).c_str()), 0);
 }
 
