@@ -1,7 +1,13 @@
 // Waiting for one key press at the controlling terminal.
 #pragma once
 
+// Sets the signal handlers that keep the terminal sound around a wait; called
+// once, at the start of the program. Until a wait begins they act as the
+// signals' usual actions do.
+void key_wait_setup();
+
 // Reads one key from the controlling terminal without echo and without waiting
-// for Enter, and restores the terminal afterwards (also when a signal such as
-// Ctrl-C ends the process during the wait). Returns at once without a terminal.
+// for Enter, with the line "press a key to go on" on the terminal meanwhile,
+// and restores the terminal afterwards, also when a signal ends or stops the
+// process during the wait. Returns at once without a terminal.
 void key_wait();

@@ -66,6 +66,7 @@ int main(int argc, char *argv[]) {
     int status = arg_conventions(argc, argv, "glimtest", usage, false);
     if (status >= 0) return status;
 
+    key_wait_setup();
     static int pattern1[NETSIZE], pattern2[NETSIZE];
     pattern_from_rows(pattern1, pattern1_rows);
     pattern_from_rows(pattern2, pattern2_rows);

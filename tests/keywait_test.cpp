@@ -1,0 +1,207 @@
+// glimtest's key wait under job control: at a pseudo-terminal whose session is
+// led by a small stand-in for the shell, which starts glimtest in a process
+// group of its own, in the foreground or in the background, with standard
+// output in a file.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#include "run_program.h"
+
+namespace {
+
+const char hint[] = "press a key to go on";
+const char erase[] = "\r                    \r";
+
+class KeyWait : public testing::Test {
+  protected:
+    // Starts the stand-in shell, which starts glimtest and reports its pid.
+    void start(bool foreground) {
+        int report[2];
+        ASSERT_EQ(pipe(report), 0);
+        shell = forkpty(&master, nullptr, nullptr, nullptr);
+        ASSERT_GE(shell, 0);
+        if (shell == 0) run_shell(foreground, report[1]);
+        close(report[1]);
+        ASSERT_EQ(read(report[0], &program, sizeof program), (ssize_t)sizeof program);
+        close(report[0]);
+        ASSERT_EQ(tcgetattr(master, &before), 0);
+    }
+
+    // Runs in the child: glimtest in a process group of its own, given the
+    // terminal when in the foreground; exits as glimtest ended.
+    [[noreturn]] void run_shell(bool foreground, int report) {
+        pid_t child = fork();
+        if (child == 0) {
+            setpgid(0, 0);
+            if (foreground) {
+                sigset_t ttou;
+                sigemptyset(&ttou);
+                sigaddset(&ttou, SIGTTOU);
+                sigprocmask(SIG_BLOCK, &ttou, nullptr);
+                tcsetpgrp(STDERR_FILENO, getpid());
+                sigprocmask(SIG_UNBLOCK, &ttou, nullptr);
+            }
+            int out = open((dir.path() + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int none = open("/dev/null", O_RDONLY);
+            if (out < 0 || none < 0 || dup2(out, 1) < 0 || dup2(none, 0) < 0 ||
+                chdir(dir.path().c_str()) != 0)
+                _exit(126);
+            execl(GLIMTEST_PATH, GLIMTEST_PATH, (char *)nullptr);
+            _exit(127);
+        }
+        setpgid(child, child);
+        if (write(report, &child, sizeof child) != (ssize_t)sizeof child) _exit(125);
+        int status = 0;
+        waitpid(child, &status, 0);
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+    }
+
+    void TearDown() override {
+        if (program > 0) kill(program, SIGKILL);
+        if (shell > 0) {
+            kill(shell, SIGKILL);
+            waitpid(shell, nullptr, 0);
+        }
+        close(master);
+    }
+
+    // Reads the terminal until its output holds text count times, or until
+    // timeout_ms pass.
+    bool read_until(const std::string &text, int count, int timeout_ms) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (occurrences(text) < count) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            struct pollfd p = {master, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, (int)left.count()) <= 0) return false;
+            char buffer[4096];
+            ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            output.append(buffer, n);
+        }
+        return true;
+    }
+
+    int occurrences(const std::string &text) const {
+        int count = 0;
+        for (size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + 1))
+            count++;
+        return count;
+    }
+
+    // Waits until glimtest's state (as /proc shows it) is state.
+    bool reaches_state(char state, int timeout_ms) {
+        std::string path = "/proc/" + std::to_string(program) + "/stat";
+        for (int waited = 0; waited < timeout_ms; waited += 10) {
+            std::string stat = read_proc(path);
+            size_t close_paren = stat.rfind(')');
+            if (close_paren != std::string::npos && close_paren + 2 < stat.size() &&
+                stat[close_paren + 2] == state)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    static std::string read_proc(const std::string &path) {
+        std::string text;
+        int fd = open(path.c_str(), O_RDONLY);
+        if (fd < 0) return text;
+        char buffer[512];
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) text.assign(buffer, n);
+        close(fd);
+        return text;
+    }
+
+    tcflag_t local_flags() {
+        struct termios now;
+        tcgetattr(master, &now);
+        return now.c_lflag;
+    }
+    bool terminal_is_raw() { return (local_flags() & (ICANON | ECHO)) == 0; }
+
+    // The shell's exit status, which is glimtest's; -1 when it has not ended
+    // within timeout_ms.
+    int exit_status(int timeout_ms) {
+        for (int waited = 0; waited < timeout_ms; waited += 10) {
+            int status = 0;
+            if (waitpid(shell, &status, WNOHANG) == shell) {
+                shell = -1;
+                program = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+    scratch_dir dir;
+    int master = -1;
+    pid_t shell = -1;
+    pid_t program = -1;
+    struct termios before;
+    std::string output;
+};
+
+TEST_F(KeyWait, HintStandsOnTheTerminalAndStdoutKeepsItsBytes) {
+    start(true);
+    ASSERT_TRUE(read_until(hint, 1, 10000)) << output;
+    EXPECT_TRUE(terminal_is_raw());
+    ASSERT_EQ(write(master, "x", 1), 1);
+    ASSERT_TRUE(read_until(hint, 2, 5000)) << output;
+    ASSERT_EQ(write(master, "y", 1), 1);
+    ASSERT_TRUE(read_until(erase, 2, 5000)) << output;
+    EXPECT_EQ(exit_status(5000), 0);
+    // The terminal saw the hint, erased after each key, and nothing else.
+    EXPECT_EQ(output, std::string(hint) + erase + hint + erase);
+    EXPECT_EQ(local_flags(), before.c_lflag);
+
+    scratch_dir headless;
+    EXPECT_EQ(dir.read("out"), run_in(headless, GLIMTEST_PATH).out);
+    EXPECT_EQ(dir.read("glimtest.net"), headless.read("glimtest.net"));
+}
+
+TEST_F(KeyWait, CtrlZGivesTheTerminalBackAndContinuingWaitsInRawModeAgain) {
+    start(true);
+    ASSERT_TRUE(read_until(hint, 1, 10000)) << output;
+    ASSERT_EQ(write(master, "\x1a", 1), 1); // Ctrl-Z
+    ASSERT_TRUE(reaches_state('T', 5000));
+    EXPECT_EQ(local_flags(), before.c_lflag);
+
+    // The shell restores its own settings while the job is stopped; "fg"
+    // continues it.
+    ASSERT_EQ(tcsetattr(master, TCSANOW, &before), 0);
+    ASSERT_EQ(kill(program, SIGCONT), 0);
+    ASSERT_TRUE(read_until(hint, 2, 5000)) << output;
+    EXPECT_TRUE(terminal_is_raw());
+    ASSERT_EQ(write(master, "x", 1), 1); // one key, no Enter
+    ASSERT_TRUE(read_until(hint, 3, 5000)) << output;
+    ASSERT_EQ(write(master, "y", 1), 1);
+    EXPECT_EQ(exit_status(5000), 0);
+    EXPECT_EQ(local_flags(), before.c_lflag);
+}
+
+TEST_F(KeyWait, TerminatedInTheBackgroundDiesWithoutStoppingAgain) {
+    start(false);
+    // Taking the terminal from the background stops it, as for any program.
+    ASSERT_TRUE(reaches_state('T', 10000));
+    // What the shell's "kill %1" does to a stopped job.
+    ASSERT_EQ(kill(program, SIGTERM), 0);
+    ASSERT_EQ(kill(program, SIGCONT), 0);
+    EXPECT_EQ(exit_status(5000), 128 + SIGTERM);
+    EXPECT_EQ(local_flags(), before.c_lflag);
+    EXPECT_EQ(output.find(hint), std::string::npos);
+    EXPECT_FALSE(dir.exists("glimtest.net"));
+}
+
+} // namespace
