@@ -82,6 +82,10 @@ static bool read_number(FILE *in, const char *what, int *value, ppm_header *head
     return true;
 }
 
+bool ppm_read_number(FILE *in, const char *what, int *value, ppm_header *header) {
+    return read_number(in, what, value, header);
+}
+
 ppm_status ppm_read_header(FILE *in, ppm_header *header) {
     memset(header, 0, sizeof *header);
     skip_space(in);

@@ -24,3 +24,8 @@ struct ppm_header {
 // Reads the header from the start of in. Any magic whose second character is
 // '6' is accepted; the numbers must be whole decimal numbers that fit an int.
 ppm_status ppm_read_header(FILE *in, ppm_header *header);
+
+// Reads the next number of a header as ppm_read_header does: white space and
+// comments before it, then a whole decimal number that fits an int. false
+// with the reason in header->error. For readers of the other PNM magics.
+bool ppm_read_number(FILE *in, const char *what, int *value, ppm_header *header);

@@ -1,0 +1,237 @@
+// glimprep: turns a PNG, JPEG or PNM picture of any size into the 80 x 60
+// binary PPM picture with maximum 255 that glimcut and glimsee read.
+//
+// Steps: read the whole input, decode it (alpha laid over the background),
+// take the --crop part, fit it into 80 x 60 by area averaging, and save the
+// result atomically under a name that is not the input's.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "decode.h"
+#include "fit.h"
+#include "names.h"
+#include "savefile.h"
+
+static const char *const usage[] = {
+    "Usage: glimprep [options] INPUT [OUTPUT]\n",
+    "  turns a PNG, JPEG or PNM picture (P1 to P6, 8 or 16 bits) of any size\n",
+    "  into the 80 x 60 PPM picture (P6, maximum 255) that glimcut and glimsee\n",
+    "  read. OUTPUT defaults to INPUT with the extension .ppm; glimprep never\n",
+    "  writes over its input. Grey and palette pictures become RGB; transparent\n",
+    "  parts show the background colour. A JPEG's EXIF orientation is followed.\n",
+    "Options:\n",
+    "  --fit               keep the aspect ratio and pad with the background\n",
+    "                      colour (the default)\n",
+    "  --fill              keep the aspect ratio and cut the overhanging edges\n",
+    "                      off evenly, so the centre fills the picture\n",
+    "  --stretch           scale width and height apart to fill the picture\n",
+    "  --crop X,Y,W,H      first take the W x H pixels whose top left corner is\n",
+    "                      column X, row Y of the input (after EXIF orientation)\n",
+    "  --background RRGGBB padding and transparency colour in hexadecimal\n",
+    "                      (default 000000, black: empty ground to glimcut)\n",
+    "  -h, --help          this text;  --version  the program's version\n",
+    "Every output pixel is the average of the input area it covers.\n",
+    nullptr,
+};
+
+struct prep_request {
+    const char *input = nullptr;
+    std::string output;
+    prep_fit_mode mode = FIT_PAD;
+    bool has_crop = false;
+    prep_rect crop = {0, 0, 0, 0};
+    prep_rgb background = {0, 0, 0};
+};
+
+static bool usage_error(const char *what, const char *why) {
+    fprintf(stderr, "glimprep: %s: %s; see glimprep --help.\n", what, why);
+    return false;
+}
+
+// X,Y,W,H: four whole numbers, X and Y from 0, W and H from 1.
+static bool parse_crop(const char *text, prep_rect *crop) {
+    long values[4];
+    const char *at = text;
+    for (int i = 0; i < 4; i++) {
+        char *end;
+        errno = 0;
+        if (*at < '0' || *at > '9') return usage_error("--crop", "give X,Y,W,H as four numbers");
+        values[i] = strtol(at, &end, 10);
+        if (errno != 0 || values[i] > 1000000000)
+            return usage_error("--crop", "a number is too large");
+        if (*end != (i < 3 ? ',' : '\0'))
+            return usage_error("--crop", "give X,Y,W,H as four numbers");
+        at = end + 1;
+    }
+    if (values[2] == 0 || values[3] == 0)
+        return usage_error("--crop", "the width and height must be at least 1");
+    *crop = {values[0], values[1], values[2], values[3]};
+    return true;
+}
+
+static int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// RRGGBB, six hexadecimal digits, with or without a leading '#'.
+static bool parse_colour(const char *text, prep_rgb *colour) {
+    if (*text == '#') text++;
+    unsigned char channel[3];
+    for (int i = 0; i < 3; i++) {
+        int high = hex_digit(text[2 * i]);
+        int low = high < 0 ? -1 : hex_digit(text[2 * i + 1]);
+        if (low < 0) break;
+        channel[i] = (unsigned char)(high * 16 + low);
+        if (i == 2 && text[6] == '\0') {
+            *colour = {channel[0], channel[1], channel[2]};
+            return true;
+        }
+    }
+    return usage_error("--background", "give the colour as six hexadecimal digits RRGGBB");
+}
+
+// INPUT with its last extension (after the last dot of the file's own name)
+// replaced by .ppm, in the input's directory.
+static std::string default_output(const char *input) {
+    std::string name = input;
+    size_t slash = name.rfind('/');
+    size_t base = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > base) name.erase(dot);
+    return name + ".ppm";
+}
+
+static bool take_arguments(int argc, char *argv[], prep_request *request) {
+    std::vector<const char *> operands;
+    bool options_done = false;
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (options_done || arg[0] != '-' || arg[1] == '\0') {
+            operands.push_back(arg);
+            continue;
+        }
+        // A value follows as the next argument, or after '=' in the same one.
+        const char *equals = strchr(arg, '=');
+        std::string option = equals ? std::string(arg, equals - arg) : std::string(arg);
+        bool takes_value = option == "--crop" || option == "--background";
+        const char *value = equals ? equals + 1 : nullptr;
+        if (takes_value && !value) {
+            if (i + 1 == argc) return usage_error(arg, "the option needs a value");
+            value = argv[++i];
+        } else if (!takes_value && equals) {
+            return usage_error(arg, "the option takes no value");
+        }
+        if (option == "--") {
+            options_done = true;
+        } else if (option == "--fit") {
+            request->mode = FIT_PAD;
+        } else if (option == "--fill") {
+            request->mode = FIT_FILL;
+        } else if (option == "--stretch") {
+            request->mode = FIT_STRETCH;
+        } else if (option == "--crop") {
+            if (!parse_crop(value, &request->crop)) return false;
+            request->has_crop = true;
+        } else if (option == "--background") {
+            if (!parse_colour(value, &request->background)) return false;
+        } else {
+            return usage_error(arg, "unknown option");
+        }
+    }
+    if (operands.empty() || operands.size() > 2)
+        return usage_error(operands.empty() ? "no input" : "too many files",
+                           "give INPUT and at most one OUTPUT");
+    request->input = operands[0];
+    request->output = operands.size() == 2 ? operands[1] : default_output(operands[0]);
+    return true;
+}
+
+static bool read_whole(const char *name, std::vector<unsigned char> *data) {
+    FILE *in = fopen(name, "rb");
+    if (!in) {
+        fprintf(stderr, "glimprep: %s: cannot open: %s\n", name, strerror(errno));
+        return false;
+    }
+    unsigned char block[65536];
+    size_t length;
+    while ((length = fread(block, 1, sizeof block, in)) > 0)
+        data->insert(data->end(), block, block + length);
+    int error = ferror(in) ? errno : 0;
+    fclose(in);
+    if (error) {
+        fprintf(stderr, "glimprep: %s: cannot read: %s\n", name, strerror(error));
+        return false;
+    }
+    return true;
+}
+
+// The output may not be the input under another name (a link, or the same
+// path written differently): saving would destroy the picture being read.
+static bool is_input(const char *input, const std::string &output) {
+    struct stat in_stat, out_stat;
+    return stat(input, &in_stat) == 0 && stat(output.c_str(), &out_stat) == 0 &&
+           in_stat.st_dev == out_stat.st_dev && in_stat.st_ino == out_stat.st_ino;
+}
+
+static bool save_picture(const std::string &output, const unsigned char *raster) {
+    save_file file;
+    FILE *out = save_begin(&file, output.c_str());
+    if (!out) return false;
+    fprintf(out, "P6\n%d %d\n255\n", PREP_WIDTH, PREP_HEIGHT);
+    if (fwrite(raster, 3, PREP_WIDTH * PREP_HEIGHT, out) != PREP_WIDTH * PREP_HEIGHT) {
+        fprintf(stderr, "glimprep: %s: cannot write: %s\n", output.c_str(), strerror(errno));
+        save_abandon(&file);
+        return false;
+    }
+    return save_commit(&file) == 0;
+}
+
+int main(int argc, char *argv[]) {
+    int status = arg_conventions(argc, argv, "glimprep", usage, true);
+    if (status >= 0) return status;
+    prep_request request;
+    if (!take_arguments(argc, argv, &request)) return EXIT_FAILURE;
+    if (is_input(request.input, request.output)) {
+        fprintf(stderr, "glimprep: %s: the output would overwrite the input; give another OUTPUT\n",
+                request.output.c_str());
+        return EXIT_FAILURE;
+    }
+
+    std::vector<unsigned char> data;
+    if (!read_whole(request.input, &data)) return EXIT_FAILURE;
+    prep_decode_options options;
+    options.background = request.background;
+    prep_picture picture;
+    char error[PREP_ERROR_SIZE];
+    if (!prep_decode(data.data(), data.size(), options, &picture, error)) {
+        fprintf(stderr, "glimprep: %s: %s\n", request.input, error);
+        return EXIT_FAILURE;
+    }
+    prep_format format = prep_sniff(data.data(), data.size());
+    std::vector<unsigned char>().swap(data);
+
+    prep_rect crop = {0, 0, picture.width, picture.height};
+    if (request.has_crop) {
+        crop = request.crop;
+        if (crop.x + crop.width > picture.width || crop.y + crop.height > picture.height) {
+            fprintf(stderr,
+                    "glimprep: --crop %ld,%ld,%ld,%ld: not inside the picture of %d x %d pixels\n",
+                    crop.x, crop.y, crop.width, crop.height, picture.width, picture.height);
+            return EXIT_FAILURE;
+        }
+    }
+    unsigned char raster[PREP_WIDTH * PREP_HEIGHT * 3];
+    prep_scale(picture, prep_plan(crop, request.mode), request.background, raster);
+    if (!save_picture(request.output, raster)) return EXIT_FAILURE;
+    printf("Wrote %s from %s (%s, %d x %d)\n", request.output.c_str(), request.input,
+           prep_format_name(format), picture.width, picture.height);
+    return EXIT_SUCCESS;
+}
