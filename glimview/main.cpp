@@ -19,6 +19,8 @@ static const char *const usage[] = {
     "       glimview pattern [-o FILE] FILE.act...\n",
     "       glimview net [-o FILE] [NETWORK_FILE]\n",
     "       glimview match RESULT.act LEARNED.act...\n",
+    "       glimview report PICTURE --learned TRAINING.ppm... [--net NETWORK_FILE]\n",
+    "                [--labels FILE] [--limit BITS] [-o FILE]\n",
     "  scene    the picture enlarged with its numbered object boxes, beside\n",
     "           its thinned edge map (default output PICTURE-scene.png)\n",
     "  pattern  each 16 x 16 pattern as a grid with its file name\n",
@@ -27,6 +29,19 @@ static const char *const usage[] = {
     "           (network file glimnet.net by default; output NETWORK.png)\n",
     "  match    the Hamming distance from a result to each learned pattern,\n",
     "           nearest first, and whether the result is one of them\n",
+    "  report   which learned object each object of PICTURE is: the training\n",
+    "           pictures (each --learned, in glimcut's order, numbered on from\n",
+    "           one to the next) are cut and encoded, PICTURE's objects settled\n",
+    "           in the network (glimnet.net by default). An object is recognised\n",
+    "           as N when it settles into learned pattern N and settling changed\n",
+    "           at most BITS units (default 40). One line per object on stdout:\n",
+    "           object=J box=X,Y,W,H before=N before_bits=D after=N after_bits=D\n",
+    "           moved_bits=D verdict=recognised|unknown learned=N|- label=TEXT|-\n",
+    "           (before/after: the nearest learned pattern to the encoding and to\n",
+    "           the settled pattern; the label runs to the end of the line).\n",
+    "           --labels FILE names the learned objects, one per line. The PNG\n",
+    "           (default PICTURE-report.png) shows the verdicts beside the\n",
+    "           learned objects.\n",
     nullptr,
 };
 
@@ -88,6 +103,9 @@ int main(int argc, char *argv[]) {
     // After the command: "-o FILE" anywhere, and "--" before operands that
     // begin with a dash.
     const char *command = argv[1];
+    // report reads options of its own.
+    if (strcmp(command, "report") == 0)
+        return view_report(argc - 2, argv + 2) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
     std::vector<char *> operands;
     bool has_out = false;
     bool options_done = false;
@@ -133,8 +151,8 @@ int main(int argc, char *argv[]) {
         result = view_match(operands[0], operands.data() + 1, count - 1);
     } else {
         fprintf(stderr,
-                "glimview: unknown command %s; the commands are scene, pattern, net and "
-                "match (see glimview --help).\n",
+                "glimview: unknown command %s; the commands are scene, pattern, net, "
+                "match and report (see glimview --help).\n",
                 command);
         return EXIT_FAILURE;
     }

@@ -16,6 +16,10 @@ int view_net(const char *network_name, const char *out_name);
 // pattern, nearest first, and whether the result is one of them.
 int view_match(const char *result_name, char *const learned_names[], int count);
 
+// glimview report with the arguments after "report": which learned object
+// each object of a picture is, as lines on stdout and a PNG picture.
+int view_report(int argc, char *argv[]);
+
 // glimcore's readers report a failure on stdout, where the suite's programs
 // show it. For glimview it is an error, and stdout may hold a table, so the
 // views send those messages to stderr: true before a read, false after it.

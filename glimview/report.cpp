@@ -1,0 +1,295 @@
+// glimview report: cuts the training pictures into learned patterns and the
+// picture into objects in one process, without writing a pattern file, then
+// settles each object in the network and prints one line per object.
+#include "report.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "netfile.h"
+#include "pict2.h"
+#include "ppmheader.h"
+#include "scene.h"
+#include "views.h"
+
+constexpr int RECALL_LIMIT = 500; // sweeps, as glimsee settles a pattern
+constexpr size_t PICTURE_BYTES = SCENE_WIDTH * SCENE_HEIGHT * 3;
+
+static int hamming_distance(const int *a, const int *b) {
+    int distance = 0;
+    for (int u = 0; u < NETSIZE; u++)
+        distance += a[u] != b[u];
+    return distance;
+}
+
+// The learned object nearest to act, the first of equals; its distance in *distance.
+static int nearest_learned(const report &result, const int *act, int *distance) {
+    int best = -1;
+    for (int n = 0; n < (int)result.learned.size(); n++) {
+        int d = hamming_distance(act, result.learned[n].act);
+        if (best < 0 || d < *distance) {
+            best = n;
+            *distance = d;
+        }
+    }
+    return best;
+}
+
+std::string report_label(const report &result, int n) {
+    if (n < (int)result.labels.size() && !result.labels[n].empty()) return result.labels[n];
+    return std::to_string(n);
+}
+
+// Reads a picture the suite's programs take: P6, 80 x 60, maximum 255. The
+// encoder would end the process on any other, so it is checked here first.
+static bool read_picture(const char *name, report_picture *picture) {
+    picture->name = name;
+    FILE *in = fopen(name, "rb");
+    if (!in) {
+        fprintf(stderr, "glimview report: cannot open picture %s: %s.\n", name, strerror(errno));
+        return false;
+    }
+    ppm_header header;
+    bool fits = ppm_read_header(in, &header) == PPM_OK && strcmp(header.magic, "P6") == 0 &&
+                header.width == SCENE_WIDTH && header.height == SCENE_HEIGHT &&
+                header.maxval == 255;
+    picture->rgb.resize(PICTURE_BYTES);
+    bool whole = fits && fread(picture->rgb.data(), 1, PICTURE_BYTES, in) == PICTURE_BYTES;
+    fclose(in);
+    if (!fits)
+        fprintf(stderr,
+                "glimview report: picture %s is not an 80 x 60 PPM picture (P6, maximum 255); "
+                "glimprep makes one.\n",
+                name);
+    else if (!whole)
+        fprintf(stderr, "glimview report: picture %s ends before its last pixel.\n", name);
+    return whole;
+}
+
+// Segments a picture already read and encodes each object as glimcut does.
+static bool cut_objects(const report_picture &picture, std::vector<report_box> *boxes,
+                        std::vector<std::vector<int>> *acts) {
+    reader_messages_to_stderr(true);
+    int loaded = scene_load(picture.name.c_str());
+    reader_messages_to_stderr(false);
+    if (loaded != 0) {
+        fprintf(stderr, "glimview report: picture %s not segmented.\n", picture.name.c_str());
+        return false;
+    }
+    for (int j = 0; j < object_count(); j++) {
+        report_box box = {object_x(j), object_y(j), object_width(j), object_height(j)};
+        std::vector<int> act(NETSIZE);
+        encode_object(picture.name.c_str(), box.x, box.y, box.width, box.height, act.data());
+        boxes->push_back(box);
+        acts->push_back(act);
+    }
+    return true;
+}
+
+static bool read_labels(const char *name, std::vector<std::string> *labels) {
+    FILE *in = fopen(name, "r");
+    if (!in) {
+        fprintf(stderr, "glimview report: cannot open labels file %s: %s.\n", name,
+                strerror(errno));
+        return false;
+    }
+    std::string line;
+    int c;
+    while ((c = getc(in)) != EOF) {
+        if (c != '\n') {
+            line += (char)c;
+            continue;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        labels->push_back(line);
+        line.clear();
+    }
+    if (!line.empty()) labels->push_back(line);
+    bool failed = ferror(in);
+    fclose(in);
+    if (failed) fprintf(stderr, "glimview report: cannot read labels file %s.\n", name);
+    return !failed;
+}
+
+static bool load_network(const char *name) {
+    net_verbose = 0;
+    net_init();
+    reader_messages_to_stderr(true);
+    load_result read = net_load(name);
+    reader_messages_to_stderr(false);
+    if (read == LOAD_MISSING)
+        fprintf(stderr, "glimview report: no network file %s; teach one with glimlearn.\n", name);
+    else if (read != LOAD_OK || net_broken)
+        fprintf(stderr, "glimview report: network file %s not read.\n", name);
+    return read == LOAD_OK && !net_broken;
+}
+
+// One line per object, fields in a fixed order; the label, which may hold
+// spaces, comes last and runs to the end of the line.
+static void print_object(const report &result, int j) {
+    const report_object &object = result.objects[j];
+    printf("object=%d box=%d,%d,%d,%d before=%d before_bits=%d after=%d after_bits=%d "
+           "moved_bits=%d",
+           j, object.box.x, object.box.y, object.box.width, object.box.height,
+           object.nearest_before, object.distance_before, object.nearest_after,
+           object.distance_after, object.moved);
+    if (object.recognised >= 0)
+        printf(" verdict=recognised learned=%d label=%s\n", object.recognised,
+               object.recognised < (int)result.labels.size() &&
+                       !result.labels[object.recognised].empty()
+                   ? result.labels[object.recognised].c_str()
+                   : "-");
+    else
+        printf(" verdict=unknown learned=- label=-\n");
+}
+
+struct report_arguments {
+    const char *picture = nullptr;
+    std::vector<const char *> learned;
+    const char *network = "glimnet.net";
+    const char *labels = nullptr;
+    std::string out;
+    int limit = REPORT_DEFAULT_LIMIT;
+};
+
+static bool usage_error(const char *reason) {
+    fprintf(stderr, "glimview report: %s; see glimview --help.\n", reason);
+    return false;
+}
+
+static bool take_arguments(int argc, char *argv[], report_arguments *args) {
+    bool options_done = false;
+    for (int i = 0; i < argc; i++) {
+        const char *arg = argv[i];
+        if (options_done || arg[0] != '-' || arg[1] == '\0') {
+            if (args->picture) return usage_error("give one picture; more go with --learned");
+            args->picture = arg;
+            continue;
+        }
+        if (strcmp(arg, "--") == 0) {
+            options_done = true;
+            continue;
+        }
+        bool known = strcmp(arg, "--learned") == 0 || strcmp(arg, "--net") == 0 ||
+                     strcmp(arg, "--labels") == 0 || strcmp(arg, "--limit") == 0 ||
+                     strcmp(arg, "-o") == 0;
+        if (!known) {
+            fprintf(stderr, "glimview report: unknown option %s; see glimview --help.\n", arg);
+            return false;
+        }
+        if (i + 1 == argc) {
+            fprintf(stderr, "glimview report: %s needs a value; see glimview --help.\n", arg);
+            return false;
+        }
+        const char *value = argv[++i];
+        if (strcmp(arg, "--learned") == 0) {
+            args->learned.push_back(value);
+        } else if (strcmp(arg, "--net") == 0) {
+            args->network = value;
+        } else if (strcmp(arg, "--labels") == 0) {
+            args->labels = value;
+        } else if (strcmp(arg, "-o") == 0) {
+            args->out = value;
+        } else {
+            char *end;
+            long limit = strtol(value, &end, 10);
+            if (*value < '0' || *value > '9' || *end != '\0' || limit > NETSIZE)
+                return usage_error("--limit takes a number of bits from 0 to 256");
+            args->limit = (int)limit;
+        }
+    }
+    if (!args->picture) return usage_error("give a picture");
+    if (args->learned.empty()) return usage_error("give the training pictures with --learned");
+    if (args->out.empty()) {
+        // PICTURE-report.png in the current directory.
+        const char *slash = strrchr(args->picture, '/');
+        std::string base = slash ? slash + 1 : args->picture;
+        size_t dot = base.rfind('.');
+        if (dot != std::string::npos && dot > 0) base.erase(dot);
+        args->out = base + "-report.png";
+    }
+    return true;
+}
+
+// A picture written over an input would destroy the user's work.
+static bool out_is_input(const report_arguments &args) {
+    struct stat out_stat;
+    if (stat(args.out.c_str(), &out_stat) != 0) return false;
+    std::vector<const char *> inputs = args.learned;
+    inputs.push_back(args.picture);
+    inputs.push_back(args.network);
+    if (args.labels) inputs.push_back(args.labels);
+    for (const char *input : inputs) {
+        struct stat in_stat;
+        if (stat(input, &in_stat) == 0 && in_stat.st_dev == out_stat.st_dev &&
+            in_stat.st_ino == out_stat.st_ino) {
+            fprintf(stderr,
+                    "glimview report: output file %s is the input file %s; choose another -o.\n",
+                    args.out.c_str(), input);
+            return true;
+        }
+    }
+    return false;
+}
+
+int view_report(int argc, char *argv[]) {
+    report_arguments args;
+    if (!take_arguments(argc, argv, &args) || out_is_input(args)) return -1;
+    report result;
+    result.limit = args.limit;
+    if (args.labels && !read_labels(args.labels, &result.labels)) return -1;
+
+    // The learned patterns: every training picture's objects in glimcut's
+    // order, numbered on from one picture to the next.
+    for (const char *name : args.learned) {
+        report_picture picture;
+        if (!read_picture(name, &picture)) return -1;
+        std::vector<report_box> boxes;
+        std::vector<std::vector<int>> acts;
+        if (!cut_objects(picture, &boxes, &acts)) return -1;
+        for (size_t j = 0; j < boxes.size(); j++) {
+            report_learned learned;
+            learned.picture = (int)result.training.size();
+            learned.box = boxes[j];
+            memcpy(learned.act, acts[j].data(), sizeof learned.act);
+            result.learned.push_back(learned);
+        }
+        result.training.push_back(picture);
+    }
+    if (result.learned.empty()) {
+        fprintf(stderr, "glimview report: the training pictures hold no objects.\n");
+        return -1;
+    }
+    if (!load_network(args.network)) return -1;
+
+    std::vector<report_box> boxes;
+    std::vector<std::vector<int>> acts;
+    if (!read_picture(args.picture, &result.subject) || !cut_objects(result.subject, &boxes, &acts))
+        return -1;
+    for (size_t j = 0; j < boxes.size(); j++) {
+        report_object object;
+        object.box = boxes[j];
+        const std::vector<int> encoding = acts[j];
+        object.nearest_before = nearest_learned(result, encoding.data(), &object.distance_before);
+        if (!net_iterate(acts[j].data(), RECALL_LIMIT)) {
+            net_warn_broken();
+            return -1;
+        }
+        object.nearest_after = nearest_learned(result, acts[j].data(), &object.distance_after);
+        // Recognised: the settled pattern is a learned one, and the encoding
+        // started near enough to it; the network settles a shape it never
+        // learned into some learned pattern too, but from farther away.
+        object.moved = hamming_distance(encoding.data(), acts[j].data());
+        object.recognised =
+            object.distance_after == 0 && object.moved <= result.limit ? object.nearest_after : -1;
+        result.objects.push_back(object);
+    }
+    for (int j = 0; j < (int)result.objects.size(); j++)
+        print_object(result, j);
+    if (report_draw(result, args.out.c_str()) != 0) return -1;
+    fprintf(stderr, "glimview report: wrote %s\n", args.out.c_str());
+    return 0;
+}

@@ -1,0 +1,63 @@
+// glimview report: which learned object each object of a picture is. The
+// learned patterns are made from the training pictures as glimcut makes them,
+// the picture's objects are settled in the network as glimsee settles them,
+// and each is judged by its nearest learned patterns.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "net.h"
+
+// The default --limit: how many units settling may change an object's
+// encoding for the object to count as the learned object it settles into. Chosen by measuring
+// learned shapes moved, scaled and recoloured against shapes never learned (see the README).
+constexpr int REPORT_DEFAULT_LIMIT = 40;
+
+// An 80 x 60 picture as read: its file name and RGB raster, row by row.
+struct report_picture {
+    std::string name;
+    std::vector<unsigned char> rgb;
+};
+
+// An object's box as glimcut prints it: x, y, width, height.
+struct report_box {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+// One learned object: where it was cut from and its pattern.
+struct report_learned {
+    int picture; // index into report::training
+    report_box box;
+    int act[NETSIZE];
+};
+
+// One object of the picture and the verdict on it.
+struct report_object {
+    report_box box;
+    int nearest_before; // learned object nearest to the unsettled encoding
+    int distance_before;
+    int nearest_after; // learned object nearest to the settled pattern
+    int distance_after;
+    int moved;      // units that settling changed: from the encoding to the settled pattern
+    int recognised; // the learned object it is taken for, or -1 for unknown
+};
+
+struct report {
+    std::vector<report_picture> training;
+    std::vector<report_learned> learned;
+    report_picture subject;
+    std::vector<report_object> objects;
+    std::vector<std::string> labels; // by learned number; may be fewer than learned
+    int limit;
+};
+
+// The label of learned object n, or its number when the labels file names none.
+std::string report_label(const report &result, int n);
+
+// Draws the picture enlarged with each object's box and verdict beside the
+// strip of learned objects, and saves it as a PNG. 0, or -1 after a message.
+int report_draw(const report &result, const char *out_name);
