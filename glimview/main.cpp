@@ -34,7 +34,7 @@ static const char *const usage[] = {
     "           one to the next) are cut and encoded, PICTURE's objects settled\n",
     "           in the network (glimnet.net by default). An object is recognised\n",
     "           as N when it settles into learned pattern N and settling changed\n",
-    "           at most BITS units (default 40). One line per object on stdout:\n",
+    "           at most BITS units (default 6). One line per object on stdout:\n",
     "           object=J box=X,Y,W,H before=N before_bits=D after=N after_bits=D\n",
     "           moved_bits=D verdict=recognised|unknown learned=N|- label=TEXT|-\n",
     "           (before/after: the nearest learned pattern to the encoding and to\n",

@@ -12,7 +12,7 @@
 // The default --limit: how many units settling may change an object's
 // encoding for the object to count as the learned object it settles into. Chosen by measuring
 // learned shapes moved, scaled and recoloured against shapes never learned (see the README).
-constexpr int REPORT_DEFAULT_LIMIT = 40;
+constexpr int REPORT_DEFAULT_LIMIT = 6;
 
 // An 80 x 60 picture as read: its file name and RGB raster, row by row.
 struct report_picture {
