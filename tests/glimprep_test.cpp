@@ -1,0 +1,387 @@
+// glimprep: the decoders on small pictures written here through libpng and
+// libjpeg, the fitting geometry, the area-averaging scaler, and the program
+// end to end (a golden output, refused input, the input never overwritten).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <jpeglib.h>
+#include <map>
+#include <png.h>
+#include <unistd.h>
+
+#include "decode.h"
+#include "fit.h"
+#include "run_program.h"
+
+namespace {
+
+using bytes = std::vector<unsigned char>;
+
+bytes to_bytes(const std::string &text) {
+    return bytes(text.begin(), text.end());
+}
+
+// A PNG through libpng's simplified writer; format is a PNG_FORMAT_ value.
+bytes write_png(int width, int height, png_uint_32 format, const void *pixels,
+                const void *colormap = nullptr, int colormap_entries = 0) {
+    png_image image;
+    memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = format;
+    image.colormap_entries = colormap_entries;
+    png_alloc_size_t size = 0;
+    EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, pixels, 0, colormap));
+    bytes out(size);
+    EXPECT_TRUE(png_image_write_to_memory(&image, out.data(), &size, 0, pixels, 0, colormap));
+    out.resize(size);
+    return out;
+}
+
+// A JPEG through libjpeg at quality 100, with an EXIF orientation when given.
+bytes write_jpeg(int width, int height, const bytes &rgb, int orientation = 0) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = width;
+    info.image_height = height;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    if (orientation) {
+        // "Exif", a little-endian TIFF header, one directory with one SHORT entry.
+        const unsigned char exif[] = {'E', 'x',  'i', 'f', 0,
+                                      0,   'I',  'I', 42,  0,
+                                      8,   0,    0,   0,   1,
+                                      0,   0x12, 1,   3,   0,
+                                      1,   0,    0,   0,   (unsigned char)orientation,
+                                      0,   0,    0,   0,   0,
+                                      0,   0};
+        jpeg_write_marker(&info, JPEG_APP0 + 1, exif, sizeof exif);
+    }
+    for (int y = 0; y < height; y++) {
+        JSAMPROW row = const_cast<unsigned char *>(&rgb[(size_t)y * width * 3]);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    bytes out(buffer, buffer + size);
+    free(buffer);
+    return out;
+}
+
+prep_picture decode(const bytes &data, prep_rgb background = {0, 0, 0}) {
+    prep_decode_options options;
+    options.background = background;
+    prep_picture picture;
+    char error[PREP_ERROR_SIZE] = "";
+    EXPECT_TRUE(prep_decode(data.data(), data.size(), options, &picture, error)) << error;
+    return picture;
+}
+
+std::string refusal(const bytes &data) {
+    prep_decode_options options;
+    prep_picture picture;
+    char error[PREP_ERROR_SIZE] = "";
+    EXPECT_FALSE(prep_decode(data.data(), data.size(), options, &picture, error));
+    EXPECT_EQ(picture.samples.size(), 0u);
+    return error;
+}
+
+// The 8-bit RGB of pixel (x, y), rounded from 16 bits.
+std::array<int, 3> rgb8(const prep_picture &picture, int x, int y) {
+    const uint16_t *p = &picture.samples[3 * ((size_t)y * picture.width + x)];
+    return {(p[0] + 128) / 257, (p[1] + 128) / 257, (p[2] + 128) / 257};
+}
+
+TEST(GlimprepDecode, PngOfEveryLayoutComesOutRgb) {
+    const unsigned char grey_alpha[] = {0, 255, 255, 255, 200, 0, 100, 128};
+    prep_picture picture = decode(write_png(2, 2, PNG_FORMAT_GA, grey_alpha), {10, 20, 30});
+    ASSERT_EQ(picture.width, 2);
+    ASSERT_EQ(picture.height, 2);
+    EXPECT_EQ(rgb8(picture, 0, 0), (std::array<int, 3>{0, 0, 0}));
+    EXPECT_EQ(rgb8(picture, 1, 0), (std::array<int, 3>{255, 255, 255}));
+    EXPECT_EQ(rgb8(picture, 0, 1), (std::array<int, 3>{10, 20, 30})); // transparent
+    EXPECT_EQ(rgb8(picture, 1, 1), (std::array<int, 3>{55, 60, 65})); // half over the ground
+
+    const unsigned char colormap[] = {255, 0, 0, 0, 0, 255};
+    const unsigned char indices[] = {1, 0, 0, 1};
+    picture = decode(write_png(2, 2, PNG_FORMAT_RGB_COLORMAP, indices, colormap, 2));
+    EXPECT_EQ(rgb8(picture, 0, 0), (std::array<int, 3>{0, 0, 255}));
+    EXPECT_EQ(rgb8(picture, 1, 0), (std::array<int, 3>{255, 0, 0}));
+
+    // 16 bits per sample stay 16 bits until the scaler rounds them.
+    const uint16_t wide[] = {65535, 1, 32768};
+    picture = decode(write_png(1, 1, PNG_FORMAT_LINEAR_RGB, wide));
+    EXPECT_EQ(picture.samples, (std::vector<uint16_t>{65535, 1, 32768}));
+}
+
+TEST(GlimprepDecode, JpegColoursAndExifOrientation) {
+    // Left half red, right half blue, each half two whole 8 x 8 blocks wide.
+    int width = 32, height = 16;
+    bytes rgb(width * height * 3);
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            unsigned char *p = &rgb[3 * (y * width + x)];
+            p[0] = x < 16 ? 250 : 0;
+            p[2] = x < 16 ? 0 : 250;
+        }
+    prep_picture plain = decode(write_jpeg(width, height, rgb));
+    ASSERT_EQ(plain.width, 32);
+    ASSERT_EQ(plain.height, 16);
+    EXPECT_NEAR(rgb8(plain, 4, 8)[0], 250, 6);
+    EXPECT_NEAR(rgb8(plain, 28, 8)[2], 250, 6);
+
+    // Orientation 6: stored a quarter turn anticlockwise, shown turned
+    // clockwise, so the left half comes out on top.
+    prep_picture turned = decode(write_jpeg(width, height, rgb, 6));
+    ASSERT_EQ(turned.width, 16);
+    ASSERT_EQ(turned.height, 32);
+    EXPECT_NEAR(rgb8(turned, 8, 4)[0], 250, 6);
+    EXPECT_NEAR(rgb8(turned, 8, 28)[2], 250, 6);
+    // Orientation 3: turned half round, so red is on the right.
+    prep_picture half = decode(write_jpeg(width, height, rgb, 3));
+    EXPECT_NEAR(rgb8(half, 28, 8)[0], 250, 6);
+}
+
+TEST(GlimprepDecode, EveryPnmKindGivesTheSamePicture) {
+    // Black, white / grey 50 %, white, as every kind can say it.
+    const char *const grey_kinds[] = {
+        "P2\n2 2\n4\n0 4\n2 4\n",
+        "P2 # comment\n2 2 65535 0 65535 32768 65535",
+    };
+    for (const char *text : grey_kinds) {
+        prep_picture picture = decode(to_bytes(text));
+        ASSERT_EQ(picture.width, 2) << text;
+        EXPECT_EQ(rgb8(picture, 0, 0), (std::array<int, 3>{0, 0, 0})) << text;
+        EXPECT_EQ(rgb8(picture, 1, 0), (std::array<int, 3>{255, 255, 255})) << text;
+        EXPECT_EQ(rgb8(picture, 0, 1), (std::array<int, 3>{128, 128, 128})) << text;
+    }
+    std::string p5 = "P5\n2 2\n255\n";
+    p5 += std::string("\x00\xff\x80\xff", 4);
+    std::string p6 = "P6\n1 1\n65535\n";
+    p6 += std::string("\xff\xff\x00\x00\x80\x00", 6);
+    std::string p4 = "P4\n10 1\n";
+    p4 += std::string("\x80\x40", 2); // black at 0 and 9, white between
+    EXPECT_EQ(rgb8(decode(to_bytes(p5)), 0, 1), (std::array<int, 3>{128, 128, 128}));
+    EXPECT_EQ(rgb8(decode(to_bytes(p6)), 0, 0), (std::array<int, 3>{255, 0, 128}));
+    prep_picture bits = decode(to_bytes(p4));
+    EXPECT_EQ(rgb8(bits, 0, 0)[0], 0);
+    EXPECT_EQ(rgb8(bits, 1, 0)[0], 255);
+    EXPECT_EQ(rgb8(bits, 9, 0)[0], 0);
+    prep_picture plain_bits = decode(to_bytes("P1\n3 1\n1 0\n1"));
+    EXPECT_EQ(rgb8(plain_bits, 1, 0)[0], 255);
+    EXPECT_EQ(rgb8(plain_bits, 2, 0)[0], 0);
+    EXPECT_EQ(rgb8(decode(to_bytes("P1 3 1 101")), 1, 0)[0], 255);
+    EXPECT_EQ(rgb8(decode(to_bytes("P3\n1 1\n15\n15 0 5\n")), 0, 0),
+              (std::array<int, 3>{255, 0, 85}));
+}
+
+TEST(GlimprepDecode, BrokenFilesAreRefusedWithTheFormatNamed) {
+    int width = 32, height = 16;
+    bytes rgb(width * height * 3, 90);
+    bytes jpeg = write_jpeg(width, height, rgb);
+    const unsigned char pixels[4 * 4 * 3] = {};
+    bytes png = write_png(4, 4, PNG_FORMAT_RGB, pixels);
+    struct {
+        bytes data;
+        const char *message;
+    } cases[] = {
+        {bytes(png.begin(), png.begin() + png.size() / 2), "broken PNG picture"},
+        {bytes(jpeg.begin(), jpeg.begin() + jpeg.size() / 2), "broken JPEG picture"},
+        {to_bytes("P6\n2 2\n255\nabc"), "the raster ends after 3 of 12 bytes"},
+        {to_bytes("P5\n1 1\n100\n\xc8"), "a sample is above the maximum sample value"},
+        {to_bytes("P2\n1 1\n70000\n1"), "maximum sample value 70000 is not 1 to 65535"},
+        {to_bytes("P3\n1 1\n255\n1 2"), "the raster ends early"},
+        {to_bytes("P5\n-3 1\n255\n"), "the width -3 is negative"},
+        {to_bytes("P5\n0 1\n255\n"), "its size is 0 x 1 pixels"},
+        {to_bytes("P5\n100000 100000\n255\n"), "too large"},
+        {to_bytes("P6x\n1 1\n255\n..."), "the magic P6x is none of P1 to P6"},
+        {to_bytes("GIF89a......"), "a GIF picture; glimprep reads PNG, JPEG and PNM"},
+        {to_bytes(""), "an empty file"},
+    };
+    for (const auto &c : cases)
+        EXPECT_NE(refusal(c.data).find(c.message), std::string::npos)
+            << refusal(c.data) << " does not say " << c.message;
+}
+
+TEST(GlimprepFit, LayoutsKeepOrChangeTheAspectRatio) {
+    struct {
+        prep_rect crop;
+        prep_fit_mode mode;
+        prep_layout expected;
+    } cases[] = {
+        // Twice as wide as 4:3: padded above and below, or its middle taken.
+        {{0, 0, 320, 120}, FIT_PAD, {{0, 0, 320, 120}, {0, 15, 80, 30}}},
+        {{0, 0, 320, 120}, FIT_FILL, {{80, 0, 160, 120}, {0, 0, 80, 60}}},
+        {{0, 0, 320, 120}, FIT_STRETCH, {{0, 0, 320, 120}, {0, 0, 80, 60}}},
+        // Square, from a crop: padded left and right, or its middle rows taken.
+        {{10, 20, 60, 60}, FIT_PAD, {{10, 20, 60, 60}, {10, 0, 60, 60}}},
+        {{10, 20, 60, 60}, FIT_FILL, {{10, 27, 60, 45}, {0, 0, 80, 60}}},
+        // 4:3 exactly, and a line one pixel high.
+        {{0, 0, 800, 600}, FIT_PAD, {{0, 0, 800, 600}, {0, 0, 80, 60}}},
+        {{0, 0, 1000, 1}, FIT_PAD, {{0, 0, 1000, 1}, {0, 29, 80, 1}}},
+    };
+    for (const auto &c : cases) {
+        prep_layout layout = prep_plan(c.crop, c.mode);
+        const prep_rect *got[] = {&layout.source, &layout.target};
+        const prep_rect *want[] = {&c.expected.source, &c.expected.target};
+        for (int i = 0; i < 2; i++)
+            EXPECT_EQ(
+                (std::array<long, 4>{got[i]->x, got[i]->y, got[i]->width, got[i]->height}),
+                (std::array<long, 4>{want[i]->x, want[i]->y, want[i]->width, want[i]->height}))
+                << "case " << c.crop.width << "x" << c.crop.height << " mode " << c.mode;
+    }
+}
+
+prep_picture flat(int width, int height, uint16_t value) {
+    prep_picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.samples.assign((size_t)width * height * 3, value);
+    return picture;
+}
+
+TEST(GlimprepFit, ScalerAveragesAreasExactly) {
+    std::vector<unsigned char> raster(PREP_WIDTH * PREP_HEIGHT * 3);
+    // A one-pixel white column in 800 x 600 covers a tenth of an output pixel.
+    prep_picture line = flat(800, 600, 0);
+    for (int y = 0; y < 600; y++)
+        for (int c = 0; c < 3; c++)
+            line.samples[3 * (y * 800 + 415) + c] = 65535;
+    prep_scale(line, prep_plan({0, 0, 800, 600}, FIT_PAD), {0, 0, 0}, raster.data());
+    EXPECT_EQ(raster[3 * (30 * 80 + 41)], 26); // 255 / 10 rounded
+    EXPECT_EQ(raster[3 * (30 * 80 + 40)], 0);
+
+    // Three input columns per two output columns: weights 2 and 1 of 3.
+    prep_picture stripes = flat(120, 90, 0);
+    for (int y = 0; y < 90; y++)
+        for (int x = 0; x < 120; x += 3)
+            stripes.samples[3 * (y * 120 + x)] = 65535; // red in every third column
+    prep_scale(stripes, prep_plan({0, 0, 120, 90}, FIT_PAD), {0, 0, 0}, raster.data());
+    EXPECT_EQ(raster[0], 170); // 255 * 2 / 3
+    EXPECT_EQ(raster[3], 0);
+
+    // Enlarging repeats pixels; padding shows the background.
+    prep_picture small = flat(2, 3, 65535);
+    prep_scale(small, prep_plan({0, 0, 2, 3}, FIT_PAD), {1, 2, 3}, raster.data());
+    EXPECT_EQ(raster[3 * (0 * 80 + 20)], 255);
+    EXPECT_EQ(raster[3 * (59 * 80 + 59)], 255);
+    EXPECT_EQ(raster[3 * (0 * 80 + 19) + 2], 3);
+    EXPECT_EQ(raster[3 * (0 * 80 + 60) + 1], 2);
+}
+
+// ---- the program
+
+run_result glimprep(const scratch_dir &dir, const std::vector<std::string> &args) {
+    return run_in(dir, GLIMPREP_PATH, args);
+}
+
+// A 160 x 90 PNG: a blue disc on white with a half-transparent band.
+std::string test_png() {
+    std::vector<unsigned char> rgba(160 * 90 * 4);
+    for (int y = 0; y < 90; y++)
+        for (int x = 0; x < 160; x++) {
+            unsigned char *p = &rgba[4 * (y * 160 + x)];
+            bool disc = (x - 60) * (x - 60) + (y - 45) * (y - 45) < 30 * 30;
+            p[0] = disc ? 20 : 255;
+            p[1] = disc ? 40 : 255;
+            p[2] = 255;
+            p[3] = x >= 130 ? 128 : 255;
+        }
+    bytes png = write_png(160, 90, PNG_FORMAT_RGBA, rgba.data());
+    return std::string(png.begin(), png.end());
+}
+
+std::string golden(const std::string &name) {
+    std::string path = TEST_DATA_DIR "/glimprep/" + name;
+    FILE *in = fopen(path.c_str(), "rb");
+    EXPECT_TRUE(in) << path;
+    std::string content;
+    if (!in) return content;
+    char block[4096];
+    size_t length;
+    while ((length = fread(block, 1, sizeof block, in)) > 0)
+        content.append(block, length);
+    fclose(in);
+    return content;
+}
+
+TEST(GlimprepProgram, GoldenOutputForEachMode) {
+    scratch_dir dir;
+    dir.write("photo.png", test_png());
+    run_result run = glimprep(dir, {"photo.png"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Wrote photo.ppm from photo.png (PNG, 160 x 90)\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(dir.read("photo.ppm") == golden("photo-fit.ppm"));
+    for (const char *mode : {"fill", "stretch"}) {
+        std::string out = std::string("photo-") + mode + ".ppm";
+        run =
+            glimprep(dir, {std::string("--") + mode, "--background", "#204060", "photo.png", out});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(dir.read(out) == golden(out)) << out;
+    }
+    // The same part of the picture taken with --crop gives the --fill picture.
+    run = glimprep(dir, {"--crop=20,0,120,90", "--background=204060", "photo.png", "crop.ppm"});
+    EXPECT_TRUE(dir.read("crop.ppm") == dir.read("photo-fill.ppm"));
+}
+
+TEST(GlimprepProgram, FailingRunsWriteNothing) {
+    struct {
+        std::vector<std::string> args;
+        const char *message;
+    } cases[] = {
+        {{"broken.png"}, "glimprep: broken.png: broken PNG picture: "},
+        {{"notes.txt", "out.ppm"},
+         "glimprep: notes.txt: not a picture format glimprep knows; "
+         "glimprep reads PNG, JPEG and PNM (P1 to P6)\n"},
+        {{"missing.png"}, "glimprep: missing.png: cannot open: No such file or directory\n"},
+        {{"--crop", "100,0,61,90", "photo.png"},
+         "glimprep: --crop 100,0,61,90: not inside the picture of 160 x 90 pixels\n"},
+        {{"--crop", "1,2,3", "photo.png"}, "glimprep: --crop: give X,Y,W,H as four numbers; "},
+        {{"--background", "12345", "photo.png"}, "glimprep: --background: give the colour as "},
+        {{"--fit=yes", "photo.png"}, "glimprep: --fit=yes: the option takes no value; "},
+        {{"--bogus", "photo.png"}, "glimprep: --bogus: unknown option; see glimprep --help.\n"},
+        {{"photo.png", "a.ppm", "b.ppm"}, "glimprep: too many files: "},
+        // The default output of a PPM input is the input itself; a link is too.
+        {{"small.ppm"}, "glimprep: small.ppm: the output would overwrite the input; "},
+        {{"photo.png", "link.png"}, "glimprep: link.png: the output would overwrite the input; "},
+    };
+    for (const auto &c : cases) {
+        scratch_dir dir;
+        std::string png = test_png();
+        dir.write("photo.png", png);
+        dir.write("broken.png", png.substr(0, 100));
+        dir.write("notes.txt", "hello\n");
+        dir.write("small.ppm", "P6\n1 1\n255\nabc");
+        ASSERT_EQ(link((dir.path() + "/photo.png").c_str(), (dir.path() + "/link.png").c_str()), 0);
+        std::map<std::string, std::string> before = dir.files();
+        run_result run = glimprep(dir, c.args);
+        EXPECT_EQ(run.status, 1) << c.args[0];
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.substr(0, strlen(c.message)), c.message);
+        EXPECT_TRUE(dir.files() == before) << run.err;
+    }
+}
+
+TEST(GlimprepProgram, HelpAndVersion) {
+    scratch_dir dir;
+    run_result help = glimprep(dir, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: glimprep [options] INPUT [OUTPUT]\n", 0), 0u);
+    EXPECT_NE(help.out.find("--crop X,Y,W,H"), std::string::npos);
+    run_result version = glimprep(dir, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("glimprep ", 0), 0u);
+}
+
+} // namespace
