@@ -151,8 +151,8 @@ int main(int argc, char *argv[]) {
         result = view_match(operands[0], operands.data() + 1, count - 1);
     } else {
         fprintf(stderr,
-                "glimview: unknown command %s; the commands are scene, pattern, net, "
-                "match and report (see glimview --help).\n",
+                "glimview: unknown command %s; the commands are scene, pattern, net and "
+                "match (see glimview --help).\n",
                 command);
         return EXIT_FAILURE;
     }

@@ -115,14 +115,17 @@ static bool read_labels(const char *name, std::vector<std::string> *labels) {
 }
 
 static bool load_network(const char *name) {
+    struct stat file;
+    if (stat(name, &file) != 0 && errno == ENOENT) {
+        fprintf(stderr, "glimview report: no network file %s; teach one with glimlearn.\n", name);
+        return false;
+    }
     net_verbose = 0;
     net_init();
     reader_messages_to_stderr(true);
     load_result read = net_load(name);
     reader_messages_to_stderr(false);
-    if (read == LOAD_MISSING)
-        fprintf(stderr, "glimview report: no network file %s; teach one with glimlearn.\n", name);
-    else if (read != LOAD_OK || net_broken)
+    if (read != LOAD_OK || net_broken)
         fprintf(stderr, "glimview report: network file %s not read.\n", name);
     return read == LOAD_OK && !net_broken;
 }

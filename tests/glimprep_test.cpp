@@ -302,17 +302,7 @@ std::string test_png() {
 }
 
 std::string golden(const std::string &name) {
-    std::string path = TEST_DATA_DIR "/glimprep/" + name;
-    FILE *in = fopen(path.c_str(), "rb");
-    EXPECT_TRUE(in) << path;
-    std::string content;
-    if (!in) return content;
-    char block[4096];
-    size_t length;
-    while ((length = fread(block, 1, sizeof block, in)) > 0)
-        content.append(block, length);
-    fclose(in);
-    return content;
+    return read_file(TEST_DATA_DIR "/glimprep/" + name);
 }
 
 TEST(GlimprepProgram, GoldenOutputForEachMode) {
