@@ -79,7 +79,8 @@ bool decode_rows(png_structp png, png_infop info, png_source *source,
             in += depth / 8;
         }
         for (int c = 0; c < 3; c++)
-            out[c] = channels == 4 ? prep_over(value[c], value[3], background[c]) : value[c];
+            out[c] =
+                channels == 4 ? prep_over(value[c], value[3], background[c]) : (uint16_t)value[c];
         out += 3;
     }
     return true;

@@ -12,9 +12,9 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "cmdline.h"
 #include "decode.h"
 #include "fit.h"
-#include "names.h"
 #include "savefile.h"
 
 static const char *const usage[] = {

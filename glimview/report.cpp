@@ -82,7 +82,15 @@ static bool cut_objects(const report_picture &picture, std::vector<report_box> *
     for (int j = 0; j < object_count(); j++) {
         report_box box = {object_x(j), object_y(j), object_width(j), object_height(j)};
         std::vector<int> act(NETSIZE);
-        encode_object(picture.name.c_str(), box.x, box.y, box.width, box.height, act.data());
+        reader_messages_to_stderr(true);
+        int encoded =
+            encode_object(picture.name.c_str(), box.x, box.y, box.width, box.height, act.data());
+        reader_messages_to_stderr(false);
+        if (encoded != 0) {
+            fprintf(stderr, "glimview report: object %d of %s not encoded.\n", j,
+                    picture.name.c_str());
+            return false;
+        }
         boxes->push_back(box);
         acts->push_back(act);
     }
