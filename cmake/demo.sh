@@ -13,6 +13,7 @@ rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
 cp "$samples/train.ppm" "$samples/test-1.ppm" "$samples/test-2.ppm" .
+cp "$samples/train-labels.txt" .
 
 run() {
     echo
@@ -38,6 +39,11 @@ for result in ca-*.act; do
 done
 run glimview pattern -o learned.png se-*.act
 run glimview net
+
+# Which learned object each object of the test pictures is, by name: one line
+# per object and a picture of the verdicts beside the learned objects.
+run glimview report test-1.ppm --learned train.ppm --labels train-labels.txt
+run glimview report test-2.ppm --learned train.ppm --labels train-labels.txt
 echo
 echo "===== Files in $work:"
 ls
