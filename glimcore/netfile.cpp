@@ -1,21 +1,77 @@
 // Writing and reading the network file.
 #include "netfile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
 
 #include "savefile.h"
 
 // Values are written with "%.16G, "; a line breaks once the characters written
 // since the last break or header exceed 70.
 constexpr int LINE_LIMIT = 70;
+// The fast reader takes at most this much of a file; the longest file the
+// writer writes is under 1 MB. A longer file is still read whole by the
+// general reader when the fast one cannot finish within these bytes.
+constexpr size_t READ_LIMIT = 2 << 20;
 
-static void write_value(FILE *out, double value, int *counter) {
-    *counter += fprintf(out, "%.16G, ", value);
+// ---- Writing
+
+// "%.16G" gives the shortest of the fixed and exponent forms that C's %G rule
+// chooses, rounded to 16 significant digits. to_chars with the general format
+// and a precision is defined as that same printf conversion, in lower case:
+// only the letters of the exponent, "inf" and "nan" need raising.
+int netfile_format_value(double value, char *out) {
+    std::to_chars_result done =
+        std::to_chars(out, out + NETFILE_VALUE_SIZE - 1, value, std::chars_format::general, 16);
+    int length = (int)(done.ptr - out);
+    for (int i = 0; i < length; i++)
+        if (out[i] >= 'a' && out[i] <= 'z') out[i] = (char)(out[i] - 'a' + 'A');
+    out[length] = '\0';
+    return length;
+}
+
+// Appends value as "%.16G, " and applies the line rule: counter holds the
+// characters written since the last break, as fprintf's results would count them.
+static void append_value(std::string *text, double value, int *counter) {
+    char digits[NETFILE_VALUE_SIZE];
+    int length = netfile_format_value(value, digits);
+    text->append(digits, (size_t)length);
+    text->append(", ", 2);
+    *counter += length + 2;
     if (*counter > LINE_LIMIT) {
-        fprintf(out, "\n  ");
+        text->append("\n  ", 3);
         *counter = 0;
     }
+}
+
+void netfile_write_text(std::string *text) {
+    text->clear();
+    text->reserve(1 << 20);
+    char header[96];
+    int counter = 0;
+    text->append(header, (size_t)snprintf(header, sizeof header, "double weights%d[%d] = {\n  ", 0,
+                                          WEIGHT_BLOCK_SLOTS));
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
+        if (s % WEIGHT_BLOCK_SLOTS == 0 && s > 0) {
+            text->append(header, (size_t)snprintf(header, sizeof header,
+                                                  "\n}\ndouble weights%d[%d] = {\n  ",
+                                                  s / WEIGHT_BLOCK_SLOTS, WEIGHT_BLOCK_SLOTS));
+            counter = 0;
+        }
+        append_value(text, weight_slot(s), &counter);
+    }
+    counter = 0;
+    text->append(header, (size_t)snprintf(header, sizeof header,
+                                          "\n}\n\ndouble thresholds[%d] = {\n  ", NETSIZE));
+    for (int u = 0; u < NETSIZE; u++)
+        append_value(text, thresholds[u], &counter);
+    text->append("\n}\n");
 }
 
 static bool store_complete() {
@@ -31,36 +87,30 @@ int net_save(const char *name) {
         fprintf(stderr, "  Weight store incomplete, %s not written.\n", name);
         return -1;
     }
+    std::string text;
+    netfile_write_text(&text);
     save_file file;
     FILE *out = save_begin(&file, name);
     if (!out) return -1;
-    int counter = 0;
-    fprintf(out, "double weights%d[%d] = {\n  ", 0, WEIGHT_BLOCK_SLOTS);
-    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
-        if (s % WEIGHT_BLOCK_SLOTS == 0 && s > 0) {
-            fprintf(out, "\n}\ndouble weights%d[%d] = {\n  ", s / WEIGHT_BLOCK_SLOTS,
-                    WEIGHT_BLOCK_SLOTS);
-            counter = 0;
-        }
-        write_value(out, weight_slot(s), &counter);
-    }
-    counter = 0;
-    fprintf(out, "\n}\n\ndouble thresholds[%d] = {\n  ", NETSIZE);
-    for (int u = 0; u < NETSIZE; u++)
-        write_value(out, thresholds[u], &counter);
-    fprintf(out, "\n}\n");
+    // A short write sets the stream's error flag, which save_commit reports.
+    size_t written = fwrite(text.data(), 1, text.size(), out);
+    (void)written;
     return save_commit(&file);
 }
+
+// ---- The general reader
 
 // Each read is one fscanf call. The runs of blanks and line ends after a
 // header's brace or a value's comma also take carriage returns, so that a file
 // with CR LF line ends reads like its LF twin; the trailing "s" never matches
-// and only ends the scan.
-static load_result read_network(FILE *in, const char *name) {
+// and only ends the scan. Header numbers are read as long long and must equal
+// the expected number, so a number beyond the range of int that would wrap to
+// it is refused.
+load_result netfile_read_stream(FILE *in, const char *name) {
     for (int i = 0; i < WEIGHT_BLOCK_COUNT; i++) {
-        int block = -1, size = -1;
-        if (fscanf(in, "double weights%d[%d] = {%*[\r\n ]s", &block, &size) != 2 || block != i ||
-            size != WEIGHT_BLOCK_SLOTS) {
+        long long block = -1, size = -1;
+        if (fscanf(in, "double weights%lld[%lld] = {%*[\r\n ]s", &block, &size) != 2 ||
+            block != i || size != WEIGHT_BLOCK_SLOTS) {
             printf("  File format error in %s/%d.-, breaking.\n", name, i);
             return LOAD_FAILED;
         }
@@ -77,20 +127,210 @@ static load_result read_network(FILE *in, const char *name) {
         int ignored = fscanf(in, "}\n");
         (void)ignored;
     }
-    int count = -1;
-    if (fscanf(in, "\ndouble thresholds[%d] = {%*[\r\n ]s", &count) != 1 || count != NETSIZE) {
+    long long count = -1;
+    if (fscanf(in, "\ndouble thresholds[%lld] = {%*[\r\n ]s", &count) != 1 || count != NETSIZE) {
         printf("  File format error in %s/th.-, breaking.\n", name);
         return LOAD_FAILED;
     }
     for (int u = 0; u < NETSIZE; u++) {
         double value;
-        if (fscanf(in, "%lG,%*[ \r\n]s", &value) != 1) {
+        bool whole = fscanf(in, "%lG", &value) == 1;
+        // The writer puts a comma after every value. A file that ends right
+        // where the last number's text ends may have lost digits of it.
+        if (whole && u == NETSIZE - 1) whole = getc(in) != EOF;
+        if (!whole) {
             printf("  File format error in %s/th.%d, breaking.\n", name, u);
             return LOAD_FAILED;
+        }
+        if (u < NETSIZE - 1) {
+            int ignored = fscanf(in, ",%*[ \r\n]s");
+            (void)ignored;
         }
         thresholds[u] = value;
     }
     return LOAD_OK;
+}
+
+// ---- The fast reader
+
+namespace {
+
+struct text_cursor {
+    const char *at;
+    const char *end;
+};
+
+bool take_literal(text_cursor *c, const char *literal, size_t length) {
+    if ((size_t)(c->end - c->at) < length || memcmp(c->at, literal, length) != 0) return false;
+    c->at += length;
+    return true;
+}
+
+// The run of blanks and line ends that the general reader passes over after a
+// brace or a comma; it passes over more (any white space), which the fast
+// reader leaves to it.
+void skip_breaks(text_cursor *c) {
+    while (c->at < c->end && (*c->at == ' ' || *c->at == '\n' || *c->at == '\r'))
+        c->at++;
+}
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+const char *skip_digits(const char *p, const char *end) {
+    while (p < end && is_digit(*p))
+        p++;
+    return p;
+}
+
+// The C library's conversion of the number's text, as fscanf makes it, for
+// the rare values that from_chars leaves to it.
+bool convert_with_strtod(const char *start, const char *end, double *value) {
+    char copy[64];
+    size_t length = (size_t)(end - start);
+    if (length >= sizeof copy) return false;
+    memcpy(copy, start, length);
+    copy[length] = '\0';
+    *value = strtod(copy, nullptr);
+    return true;
+}
+
+// One value and its comma, in the forms the writer writes: an optional minus,
+// then INF, NAN or digits with an optional fraction and an optional exponent
+// with its sign. from_chars and the C library both round a decimal number
+// correctly to nearest, so they give the same bits; a number outside the
+// range of double (which from_chars refuses to store) and INF and NAN go to
+// the C library's own conversion, which is what fscanf uses.
+bool take_value(text_cursor *c, double *value) {
+    const char *start = c->at;
+    const char *p = start;
+    const char *end = c->end;
+    if (p < end && *p == '-') p++;
+    bool special = false;
+    if (end - p >= 3 && (memcmp(p, "INF", 3) == 0 || memcmp(p, "NAN", 3) == 0)) {
+        p += 3;
+        special = true;
+    } else {
+        const char *digits = p;
+        p = skip_digits(p, end);
+        if (p == digits) return false;
+        if (p < end && *p == '.') {
+            const char *fraction = ++p;
+            p = skip_digits(p, end);
+            if (p == fraction) return false;
+        }
+        if (p < end && *p == 'E') {
+            p++;
+            if (p == end || (*p != '+' && *p != '-')) return false;
+            const char *exponent = ++p;
+            p = skip_digits(p, end);
+            if (p == exponent) return false;
+        }
+    }
+    if (p == end || *p != ',') return false;
+    if (special) {
+        if (!convert_with_strtod(start, p, value)) return false;
+    } else {
+        std::from_chars_result done = std::from_chars(start, p, *value);
+        if (done.ec == std::errc::result_out_of_range) {
+            if (!convert_with_strtod(start, p, value)) return false;
+        } else if (done.ec != std::errc() || done.ptr != p) {
+            return false;
+        }
+    }
+    c->at = p + 1;
+    return true;
+}
+
+// A header with its numbers as the writer writes them, and the breaks after it.
+bool take_header(text_cursor *c, const char *header, int length) {
+    if (!take_literal(c, header, (size_t)length)) return false;
+    skip_breaks(c);
+    return true;
+}
+
+} // namespace
+
+// The reads follow the general reader's order and store each value as it
+// would; any form that the general reader would take differently or refuse
+// stops the fast reader. Up to that point both read the same text the same
+// way, so what the fast reader stored is what the general reader stores again.
+bool netfile_read_text(const char *text, size_t size) {
+    text_cursor c = {text, text + size};
+    char header[64];
+    for (int i = 0; i < WEIGHT_BLOCK_COUNT; i++) {
+        int length =
+            snprintf(header, sizeof header, "double weights%d[%d] = {", i, WEIGHT_BLOCK_SLOTS);
+        if (!take_header(&c, header, length)) return false;
+        for (int v = 0; v < WEIGHT_BLOCK_SLOTS; v++) {
+            double value;
+            if (!take_value(&c, &value)) return false;
+            if (weight_blocks[i]) weight_blocks[i][v] = value;
+            skip_breaks(&c);
+        }
+        if (!take_literal(&c, "}", 1)) return false;
+        skip_breaks(&c);
+    }
+    int length = snprintf(header, sizeof header, "double thresholds[%d] = {", NETSIZE);
+    if (!take_header(&c, header, length)) return false;
+    for (int u = 0; u < NETSIZE; u++) {
+        double value;
+        if (!take_value(&c, &value)) return false;
+        thresholds[u] = value;
+        skip_breaks(&c);
+    }
+    return true;
+}
+
+// ---- Loading
+
+namespace {
+
+// The bytes the fast reader took, then the rest of the file: the general
+// reader reads them as one stream, as if the file had been opened anew.
+struct replay_stream {
+    const char *text;
+    size_t size;
+    size_t done;
+    FILE *rest;  // nullptr when text holds the whole file
+    bool failed; // reading the file had failed after text
+};
+
+ssize_t replay_read(void *cookie, char *buffer, size_t size) {
+    replay_stream *replay = (replay_stream *)cookie;
+    if (replay->done < replay->size) {
+        size_t count = std::min(size, replay->size - replay->done);
+        memcpy(buffer, replay->text + replay->done, count);
+        replay->done += count;
+        return (ssize_t)count;
+    }
+    if (replay->failed) return -1;
+    if (!replay->rest) return 0;
+    size_t count = fread(buffer, 1, size, replay->rest);
+    if (count == 0 && ferror(replay->rest)) return -1;
+    return (ssize_t)count;
+}
+
+load_result read_general(const char *name, const char *text, size_t size, FILE *rest, bool failed) {
+    replay_stream replay = {text, size, 0, rest, failed};
+    cookie_io_functions_t functions = {replay_read, nullptr, nullptr, nullptr};
+    FILE *in = fopencookie(&replay, "r", functions);
+    if (!in) {
+        fprintf(stderr, "  Couldn't read file %s: %s\n", name, strerror(errno));
+        return LOAD_FAILED;
+    }
+    load_result result = netfile_read_stream(in, name);
+    fclose(in);
+    return result;
+}
+
+} // namespace
+
+load_result net_load_text(const char *name, const char *text, size_t size) {
+    if (net_broken) net_warn_broken();
+    if (netfile_read_text(text, size)) return LOAD_OK;
+    return read_general(name, text, size, nullptr, false);
 }
 
 load_result net_load(const char *name) {
@@ -101,7 +341,13 @@ load_result net_load(const char *name) {
         printf("  Couldn't open file %s, don't load.\n", name);
         return missing ? LOAD_MISSING : LOAD_FAILED;
     }
-    load_result result = read_network(in, name);
+    // Not zeroed: only the bytes read are looked at.
+    std::unique_ptr<char[]> text(new char[READ_LIMIT]);
+    size_t size = fread(text.get(), 1, READ_LIMIT, in);
+    bool failed = ferror(in) != 0;
+    load_result result = LOAD_OK;
+    if (failed || !netfile_read_text(text.get(), size))
+        result = read_general(name, text.get(), size, size == READ_LIMIT ? in : nullptr, failed);
     fclose(in);
     return result;
 }

@@ -262,6 +262,8 @@ struct read_place {
 // A header is read once its count is whole; a value once the file keeps one
 // digit of it (the reader takes a number as far as it goes, also a mantissa
 // whose exponent is cut off, as the C library reads "1.5E" at the end of a file).
+// The last threshold alone needs its comma: a file that ends with its digits
+// may have lost some of them.
 std::vector<read_place> read_places(const std::string &text) {
     std::vector<read_place> places;
     size_t at = 0;
@@ -269,7 +271,8 @@ std::vector<read_place> read_places(const std::string &text) {
         at = text.find_first_not_of(" \n", at);
         size_t comma = text.find(',', at);
         size_t first_digit = at + (text[at] == '-' ? 1 : 0);
-        places.push_back({first_digit + 1, place, slot, threshold, at, comma});
+        bool last = threshold && slot == NETSIZE - 1;
+        places.push_back({last ? comma + 1 : first_digit + 1, place, slot, threshold, at, comma});
         at = comma + 1;
     };
     for (int i = 0; i < WEIGHT_BLOCK_COUNT; i++) {
