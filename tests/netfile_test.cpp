@@ -228,6 +228,29 @@ TEST_F(NetFile, EachFailureNamesItsPlaceAndKeepsWhatWasRead) {
          }(),
          "th.-", WEIGHT_SLOT_COUNT, 0},
         {text.substr(0, text.find("-33.33333333333334, ")), "th.100", WEIGHT_SLOT_COUNT, 100},
+        // Header numbers beyond the range of int that would wrap to the
+        // expected number.
+        {[&] {
+             std::string t = text;
+             t.replace(t.find("weights3[1024]"), 14, "weights4294967299[1024]");
+             return t;
+         }(),
+         "3.-", 3 * 1024, 0},
+        {[&] {
+             std::string t = text;
+             t.replace(t.find("weights0[1024]"), 14, "weights0[4294968320]");
+             return t;
+         }(),
+         "0.-", 0, 0},
+        {[&] {
+             std::string t = text;
+             t.replace(t.find("thresholds[256]"), 15, "thresholds[18446744073709551872]");
+             return t;
+         }(),
+         "th.-", WEIGHT_SLOT_COUNT, 0},
+        // A file that ends with the last threshold's digits, before its comma.
+        {text.substr(0, text.rfind(", ")), "th.255", WEIGHT_SLOT_COUNT, 255},
+        {text.substr(0, text.rfind(", ") - 3), "th.255", WEIGHT_SLOT_COUNT, 255},
         {[&] {
              std::string t = text;
              t.replace(t.find("-999.5, "), 1, "x"); // slot 2

@@ -1,0 +1,339 @@
+// The fast network file writer and reader against the C library's printf and
+// the fscanf reader: the same text, the same bits, the same messages.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "netfile.h"
+#include "netfile_literal.h"
+#include "run_program.h"
+
+namespace {
+
+uint64_t bits_of(double value) {
+    uint64_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+double from_bits(uint64_t bits) {
+    double value;
+    memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+struct splitmix {
+    uint64_t state;
+    uint64_t next() {
+        uint64_t z = (state += 0x9e3779b97f4a7c15u);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
+        return z ^ (z >> 31);
+    }
+};
+
+// Values where the form, the digit count or the rounding changes: the
+// specials, the ends of the range, and both neighbours of every power of ten
+// and of every 16-digit number that rounds up to one.
+std::vector<double> boundary_values() {
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> values = {0.0,     -0.0,     inf,
+                                  -inf,    DBL_MAX,  -DBL_MAX,
+                                  DBL_MIN, -DBL_MIN, 5e-324,
+                                  -5e-324, 1e-4,     9.99999999999999e-5,
+                                  1e15,    1e16,     9007199254740993.0,
+                                  0.1,     1.0 / 3.0};
+    for (uint64_t payload : {0x7ff8000000000000u, 0xfff8000000000000u, 0x7ff0000000000001u,
+                             0xfff4000000000123u, 0x7fffffffffffffffu})
+        values.push_back(from_bits(payload));
+    for (int exponent = -325; exponent <= 309; exponent++) {
+        for (double base : {1.0, 9.9999999999999995, 9.999999999999999, 5.0, 1.0000000000000005}) {
+            double value = base * pow(10.0, exponent);
+            if (!std::isfinite(value)) continue;
+            for (double near : {value, nextafter(value, 0.0), nextafter(value, inf)}) {
+                values.push_back(near);
+                values.push_back(-near);
+            }
+        }
+    }
+    // Ties at the sixteenth digit: whole numbers plus a half between 10^15 and
+    // 10^16 are exact doubles whose seventeenth digit is a 5.
+    splitmix rng{11};
+    for (int i = 0; i < 2000; i++)
+        values.push_back((double)(1000000000000000 + rng.next() % 9000000000000000) + 0.5);
+    return values;
+}
+
+TEST(NetFileFormat, EveryValueIsWrittenAsPrintfWritesIt) {
+    std::vector<double> values = boundary_values();
+    splitmix rng{5};
+    for (int i = 0; i < 300000; i++)
+        values.push_back(from_bits(rng.next()));
+    for (int i = 0; i < 100000; i++) // ordinary magnitudes, as weights have
+        values.push_back((double)(int64_t)(rng.next() % 2000001 - 1000000) /
+                         pow(10.0, (double)(rng.next() % 12)));
+    for (double value : values) {
+        char fast[NETFILE_VALUE_SIZE], expected[64];
+        int length = netfile_format_value(value, fast);
+        int expected_length = snprintf(expected, sizeof expected, "%.16G", value);
+        ASSERT_EQ(std::string(fast), std::string(expected)) << std::hexfloat << value;
+        ASSERT_EQ(length, expected_length);
+    }
+}
+
+// A network that holds every kind of value the file can carry.
+void fill_network(uint64_t seed) {
+    splitmix rng{seed};
+    std::vector<double> specials = boundary_values();
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
+        uint64_t pick = rng.next() % 8;
+        double value;
+        if (pick == 0)
+            value = specials[rng.next() % specials.size()];
+        else if (pick == 1)
+            value = from_bits(rng.next());
+        else
+            value = ((double)(rng.next() % 2000001) - 1000000.0) / 3e5;
+        weight_slot(s) = value;
+    }
+    for (int u = 0; u < NETSIZE; u++)
+        thresholds[u] = u % 5 == 0 ? specials[rng.next() % specials.size()]
+                                   : ((double)(rng.next() % 20001) - 10000.0) / 7.0;
+}
+
+TEST(NetFileFormat, WholeFileIsWrittenAsPrintfWritesIt) {
+    net_verbose = 0;
+    net_init();
+    std::string fast;
+    netfile_write_text(&fast);
+    EXPECT_EQ(fast, literal_net_text());
+    for (uint64_t seed : {1, 2, 3}) {
+        fill_network(seed);
+        netfile_write_text(&fast);
+        ASSERT_EQ(fast, literal_net_text()) << "seed " << seed;
+    }
+}
+
+// Every slot and threshold, bit for bit.
+struct network_bits {
+    std::vector<uint64_t> slots, units;
+    bool operator==(const network_bits &other) const {
+        return slots == other.slots && units == other.units;
+    }
+};
+
+network_bits take_bits() {
+    network_bits bits;
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
+        bits.slots.push_back(bits_of(weight_slot(s)));
+    for (double t : thresholds)
+        bits.units.push_back(bits_of(t));
+    return bits;
+}
+
+void put_bits(const network_bits &bits) {
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
+        weight_slot(s) = from_bits(bits.slots[s]);
+    for (int u = 0; u < NETSIZE; u++)
+        thresholds[u] = from_bits(bits.units[u]);
+}
+
+// What a reader made of a file: its outcome, what it printed and the network.
+struct reading {
+    load_result result;
+    std::string printed;
+    network_bits network;
+};
+
+class NetFileReaders : public testing::Test {
+  protected:
+    void SetUp() override {
+        net_verbose = 0;
+        net_init();
+        // A start that no file value is likely to repeat, so that every slot
+        // a reader stores shows.
+        for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
+            weight_slot(s) = -7.25 - s;
+        for (int u = 0; u < NETSIZE; u++)
+            thresholds[u] = -3.5 - u;
+        start = take_bits();
+        name = dir.path() + "/in.net";
+    }
+
+    // Reads text from the start network with net_load, with net_load_text
+    // and with the fscanf reader alone; the three must agree in everything.
+    // Returns the fscanf reader's reading.
+    reading compare(const std::string &text, const std::string &what) {
+        dir.write("in.net", text);
+        reading general = read_with([&] {
+            FILE *in = fopen(name.c_str(), "r");
+            load_result result = netfile_read_stream(in, name.c_str());
+            fclose(in);
+            return result;
+        });
+        reading loaded = read_with([&] { return net_load(name.c_str()); });
+        reading in_memory =
+            read_with([&] { return net_load_text(name.c_str(), text.data(), text.size()); });
+        for (const reading *fast : {&loaded, &in_memory}) {
+            EXPECT_EQ(fast->result, general.result) << what;
+            EXPECT_EQ(fast->printed, general.printed) << what;
+            EXPECT_TRUE(fast->network == general.network) << what;
+        }
+        return general;
+    }
+
+    // Whether the fast reader takes text whole on its own.
+    bool fast_takes(const std::string &text) {
+        put_bits(start);
+        return netfile_read_text(text.data(), text.size());
+    }
+
+    template <typename Read> reading read_with(Read read) {
+        put_bits(start);
+        testing::internal::CaptureStdout();
+        load_result result = read();
+        std::string printed = testing::internal::GetCapturedStdout();
+        return {result, printed, take_bits()};
+    }
+
+    scratch_dir dir;
+    network_bits start;
+    std::string name;
+};
+
+std::string with_crlf(const std::string &text) {
+    std::string crlf;
+    for (char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf;
+}
+
+// Files as the writer writes them go through the fast reader alone and load
+// exactly as the fscanf reader loads them, in either line end.
+TEST_F(NetFileReaders, WrittenFilesTakeTheFastPathAndLoadAlike) {
+    std::vector<std::string> texts;
+    net_init();
+    texts.push_back(literal_net_text());
+    for (uint64_t seed : {21, 22}) {
+        fill_network(seed);
+        texts.push_back(literal_net_text());
+    }
+    for (const std::string &text : texts) {
+        for (const std::string &variant : {text, with_crlf(text)}) {
+            EXPECT_TRUE(fast_takes(variant));
+            reading general = compare(variant, "written file");
+            EXPECT_EQ(general.result, LOAD_OK);
+        }
+    }
+}
+
+// Every other form: cut files, changed bytes and the leniencies and failures
+// of the fscanf reader. The fast reader must hand each over so that the
+// outcome, the message and every stored bit stay the fscanf reader's.
+TEST_F(NetFileReaders, OtherFormsLoadAsTheFscanfReaderLoadsThem) {
+    fill_network(31);
+    const std::string text = literal_net_text();
+    size_t thresholds_at = text.find("double thresholds");
+    size_t last_comma = text.rfind(',');
+
+    std::vector<std::pair<std::string, std::string>> cases;
+    auto add = [&](const std::string &what, const std::string &variant) {
+        cases.push_back({what, variant});
+    };
+    auto replaced = [&](size_t at, size_t length, const std::string &by) {
+        std::string t = text;
+        t.replace(at, length, by);
+        return t;
+    };
+    for (size_t cut = 0; cut < text.size(); cut += 7919)
+        add("cut at " + std::to_string(cut), text.substr(0, cut));
+    for (size_t cut = last_comma - 30; cut <= text.size(); cut++)
+        add("cut near the end at " + std::to_string(cut), text.substr(0, cut));
+    for (size_t cut = thresholds_at - 8; cut < thresholds_at + 40; cut += 2)
+        add("cut at the threshold header " + std::to_string(cut), text.substr(0, cut));
+
+    // Values in forms the writer does not write, at the first slot, in the
+    // middle of the file and as the last threshold.
+    const std::vector<std::string> forms = {"1e5",
+                                            "1E5",
+                                            "+1",
+                                            "1.",
+                                            ".5",
+                                            "00.5",
+                                            "0x1p3",
+                                            "inf",
+                                            "INFINITY",
+                                            "nan",
+                                            "NAN(123)",
+                                            "-nan",
+                                            "1E+400",
+                                            "-1E-400",
+                                            "1E+",
+                                            "1.5E",
+                                            "--1",
+                                            "1,5",
+                                            "",
+                                            "\t1",
+                                            "1 ",
+                                            "1E+0005",
+                                            "2.4703282292062327E-324",
+                                            "2.4703282292062328E-324",
+                                            std::string(400, '7') + ".5",
+                                            "0." + std::string(380, '0') + "1"};
+    size_t first_value = text.find("{\n  ") + 4;
+    size_t middle_value = text.find(", ", text.size() / 2) + 2;
+    size_t last_value = text.rfind(' ', last_comma) + 1;
+    for (const std::string &form : forms) {
+        for (size_t at : {first_value, middle_value, last_value}) {
+            size_t end = text.find(',', at);
+            add("value '" + form + "' at " + std::to_string(at), replaced(at, end - at, form));
+        }
+        add("file ending in '" + form + "'", text.substr(0, last_value) + form);
+    }
+
+    // Headers and separators.
+    size_t block1 = text.find("double weights1[");
+    size_t brace = text.rfind('}', block1);
+    for (std::string header :
+         {"double weights01[1024]", "double  weights1[1024]", "double weights 1[1024]",
+          "double weights+1[1024]", "double weights1[01024]", "double weights1 [1024]",
+          "double weights4294967297[1024]", "double weights1[4294968320]",
+          "double weights18446744073709551617[1024]", "double weights1[1024"})
+        add("header " + header, replaced(block1, strlen("double weights1[1024]"), header));
+    for (std::string count : {"4294967552", "0256", "256 ", "-4294967040"})
+        add("threshold count " + count, replaced(text.find("[256]") + 1, 3, count));
+    add("no closing brace", replaced(brace, 2, ""));
+    add("brace and tab", replaced(brace, 2, "}\t"));
+    add("tab after a comma", replaced(middle_value - 1, 1, "\t"));
+    add("blank line before a value", replaced(middle_value - 1, 1, "\n\n"));
+    add("nothing after the last comma", text.substr(0, last_comma + 1));
+    add("no comma after the last value", text.substr(0, last_comma) + "\n}\n");
+    add("words after the end", text + "more words\n");
+    add("NUL in a value", replaced(middle_value + 1, 1, std::string(1, '\0')));
+
+    // Single changed bytes, each to a character that means something to one
+    // of the readers.
+    splitmix rng{41};
+    const std::string alphabet = "0123456789-+.,eEINFAX }{[]\r\n\t";
+    for (int i = 0; i < 150; i++) {
+        size_t at = rng.next() % text.size();
+        std::string t = text;
+        t[at] = alphabet[rng.next() % alphabet.size()];
+        add("byte " + std::to_string(at) + " changed", t);
+    }
+
+    int fast_taken = 0;
+    for (const auto &c : cases) {
+        compare(c.second, c.first);
+        if (fast_takes(c.second)) fast_taken++;
+        if (HasFailure()) break;
+    }
+    // Most changed bytes leave a file the fast reader still reads whole.
+    EXPECT_GT(fast_taken, 40);
+}
+
+} // namespace
