@@ -5,7 +5,7 @@
 # build/fuzz/corpus; a crash, hang or sanitizer report is kept in
 # build/fuzz/artifacts and fails the run.
 #
-# Usage: fuzz/run.sh [SECONDS] [TARGET...]   (targets: picture netfile actfile names)
+# Usage: fuzz/run.sh [SECONDS] [TARGET...]   (targets: picture netfile netreaders actfile names)
 #
 # The mutations follow FUZZ_SEED (default 1), so that a run, in CI too, takes
 # the same path each time; FUZZ_SEED=0 lets libFuzzer pick a new seed.
@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(picture netfile actfile names)
+[ ${#targets[@]} -gt 0 ] || targets=(picture netfile netreaders actfile names)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -22,7 +22,7 @@ cmake --build --preset fuzz
 build=$PWD/build/fuzz
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds"/{picture,netfile,actfile,names} "$build/artifacts"
+mkdir -p "$seeds"/{picture,netfile,netreaders,actfile,names} "$build/artifacts"
 
 # Files the programs write, from the samples.
 work=$(mktemp -d)
@@ -41,6 +41,7 @@ cp "$work"/se-0.act "$work"/ca-0.act "$seeds/actfile/"
 # A network file cut after its first blocks, and one with CR LF line ends.
 head -c 40000 "$work/glimnet.net" >"$seeds/netfile/cut.net"
 sed 's/$/\r/' "$seeds/netfile/cut.net" >"$seeds/netfile/crlf.net"
+cp "$seeds"/netfile/* "$seeds/netreaders/"
 sed 's/$/\r/' "$work/se-0.act" >"$seeds/actfile/crlf.act"
 
 # Small pictures: other sizes, comments, CR LF, a refused magic, a short raster.
