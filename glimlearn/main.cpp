@@ -9,6 +9,7 @@
 
 #include "actfile.h"
 #include "cmdline.h"
+#include "divergence.h"
 #include "names.h"
 #include "net.h"
 #include "netfile.h"
@@ -91,6 +92,7 @@ static void teach_patterns() {
             net_learn(node->act, 1);
         }
         printf("\n");
+        divergence_watch(cycle);
     }
 }
 
@@ -130,12 +132,14 @@ int main(int argc, char *argv[]) {
     printf("Loading network %s...\n", net_file_name);
     // A missing network file is the first run, not a fault.
     if (net_load(net_file_name) == LOAD_FAILED) whole = false;
+    divergence_watch(DIVERGENCE_LOADED);
     printf("Loading patterns ...\n");
     if (!load_patterns()) whole = false;
     teach_patterns();
     test_recall();
     printf("Saving network to %s...\n", net_file_name);
     if (net_save(net_file_name) != 0) whole = false;
+    divergence_warn(net_file_name);
     free_patterns();
     printf("Programm beendet.\n");
     return whole && !net_broken ? EXIT_SUCCESS : EXIT_FAILURE;
