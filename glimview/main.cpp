@@ -1,6 +1,7 @@
 // glimview: pictures of what the suite sees, and which learned pattern a
 // result is. Reads the suite's files through glimcore and writes PNG pictures
 // (scene, pattern, net) or a table on the console (match).
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,9 @@ static const char *const usage[] = {
     "       glimview match RESULT.act LEARNED.act...\n",
     "       glimview report PICTURE --learned TRAINING.ppm... [--net NETWORK_FILE]\n",
     "                [--labels FILE] [--limit BITS] [-o FILE]\n",
+    "       glimview settle [-o FILE] [--net FILE] PATTERN.act\n",
+    "       glimview robustness [-o FILE] [--net FILE] PATTERN.act...\n",
+    "       glimview capacity [-o FILE] [--cycles N] PATTERN.act...\n",
     "  scene    the picture enlarged with its numbered object boxes, beside\n",
     "           its thinned edge map (default output PICTURE-scene.png)\n",
     "  pattern  each 16 x 16 pattern as a grid with its file name\n",
@@ -42,6 +46,12 @@ static const char *const usage[] = {
     "           --labels FILE names the learned objects, one per line. The PNG\n",
     "           (default PICTURE-report.png) shows the verdicts beside the\n",
     "           learned objects.\n",
+    "  settle   the pattern settling sweep by sweep with its energy\n",
+    "           (default output PATTERN-settle.png)\n",
+    "  robustness  how many noisy copies of each pattern settle back into it\n",
+    "           (default output robustness.png)\n",
+    "  capacity how many of the first n patterns a fresh network holds, for\n",
+    "           each n (default output capacity.png; no network file is used)\n",
     nullptr,
 };
 
@@ -91,6 +101,16 @@ static int check_not_input(char *const inputs[], int count) {
     return 0;
 }
 
+// The whole argument as a number of learning cycles.
+static int scan_cycles(const char *arg, int *cycles) {
+    char *end;
+    errno = 0;
+    long value = strtol(arg, &end, 10);
+    if (errno != 0 || end == arg || *end != '\0' || value < 0 || value > 1000000) return -1;
+    *cycles = (int)value;
+    return 0;
+}
+
 static int usage_error(const char *reason, const char *command) {
     fprintf(stderr, "glimview %s: %s; see glimview --help.\n", command, reason);
     return EXIT_FAILURE;
@@ -109,6 +129,10 @@ int main(int argc, char *argv[]) {
     std::vector<char *> operands;
     bool has_out = false;
     bool options_done = false;
+    static char network_name[NAME_SIZE] = "glimnet.net"; // --net FILE
+    bool has_network = false;
+    int cycles = 50; // --cycles N, as glimlearn teaches by default
+    bool has_cycles = false;
     for (int i = 2; i < argc; i++) {
         if (options_done || argv[i][0] != '-' || argv[i][1] == '\0') {
             operands.push_back(argv[i]);
@@ -118,6 +142,15 @@ int main(int argc, char *argv[]) {
             if (i + 1 == argc) return usage_error("-o needs a file name", command);
             if (name_copy(out_name, argv[++i], "output file") != 0) return EXIT_FAILURE;
             has_out = true;
+        } else if (strcmp(argv[i], "--net") == 0) {
+            if (i + 1 == argc) return usage_error("--net needs a file name", command);
+            if (name_copy(network_name, argv[++i], "network file") != 0) return EXIT_FAILURE;
+            has_network = true;
+        } else if (strcmp(argv[i], "--cycles") == 0) {
+            if (i + 1 == argc || scan_cycles(argv[i + 1], &cycles) != 0)
+                return usage_error("--cycles needs a whole number from 0 to 1000000", command);
+            i++;
+            has_cycles = true;
         } else {
             fprintf(stderr, "glimview %s: unknown option %s; see glimview --help.\n", command,
                     argv[i]);
@@ -149,10 +182,31 @@ int main(int argc, char *argv[]) {
         if (count < 2)
             return usage_error("give a result file and at least one learned file", command);
         result = view_match(operands[0], operands.data() + 1, count - 1);
+    } else if (strcmp(command, "settle") == 0) {
+        if (has_cycles) return usage_error("settle takes no --cycles", command);
+        if (count != 1) return usage_error("give one activation file", command);
+        if (!has_out && default_name(operands[0], "-settle.png") != 0) return EXIT_FAILURE;
+        operands.push_back(network_name);
+        if (check_not_input(operands.data(), 2) != 0) return EXIT_FAILURE;
+        result = view_settle(operands[0], network_name, out_name);
+    } else if (strcmp(command, "robustness") == 0) {
+        if (has_cycles) return usage_error("robustness takes no --cycles", command);
+        if (count < 1) return usage_error("give at least one activation file", command);
+        if (!has_out) strcpy(out_name, "robustness.png");
+        operands.push_back(network_name);
+        if (check_not_input(operands.data(), count + 1) != 0) return EXIT_FAILURE;
+        result = view_robustness(operands.data(), count, network_name, out_name);
+    } else if (strcmp(command, "capacity") == 0) {
+        if (has_network)
+            return usage_error("capacity teaches a fresh network and takes no --net", command);
+        if (count < 1) return usage_error("give at least one activation file", command);
+        if (!has_out) strcpy(out_name, "capacity.png");
+        if (check_not_input(operands.data(), count) != 0) return EXIT_FAILURE;
+        result = view_capacity(operands.data(), count, cycles, out_name);
     } else {
         fprintf(stderr,
-                "glimview: unknown command %s; the commands are scene, pattern, net and "
-                "match (see glimview --help).\n",
+                "glimview: unknown command %s; the commands are scene, pattern, net, match, "
+                "settle, robustness and capacity (see glimview --help).\n",
                 command);
         return EXIT_FAILURE;
     }

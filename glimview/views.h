@@ -20,6 +20,19 @@ int view_match(const char *result_name, char *const learned_names[], int count);
 // each object of a picture is, as lines on stdout and a PNG picture.
 int view_report(int argc, char *argv[]);
 
+// A pattern settling in the network sweep by sweep, each state with the
+// units it changed and its energy, as a strip; the table on stdout.
+int view_settle(const char *pattern_name, const char *network_name, const char *out_name);
+
+// The share of noisy copies of each pattern that settle back into it, by the
+// number of units flipped, as a chart; the table on stdout.
+int view_robustness(char *const pattern_names[], int count, const char *network_name,
+                    const char *out_name);
+
+// For n = 1 to count, the first n patterns taught to a fresh network: how
+// many are stable and come back from noise, as a chart; the table on stdout.
+int view_capacity(char *const pattern_names[], int count, int cycles, const char *out_name);
+
 // glimcore's readers report a failure on stdout, where the suite's programs
 // show it. For glimview it is an error, and stdout may hold a table, so the
 // views send those messages to stderr: true before a read, false after it.
