@@ -96,7 +96,7 @@ void plot_series(canvas *picture, const plot_area *area, const double *x, const 
                      plot_y(area, y[k + 1]), thickness, ink);
     // Points closer than a marker's width would merge into a band; the line shows them.
     int mark = thickness + 4;
-    if (count > 1 && area->width / (count - 1) < 2 * mark) return;
+    if (count > 1 && area->width / (count - 1) < 16) return;
     for (int k = 0; k < count; k++)
         canvas_fill(picture, plot_x(area, x[k]) - mark / 2, plot_y(area, y[k]) - mark / 2, mark,
                     mark, ink);

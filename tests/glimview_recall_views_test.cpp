@@ -67,12 +67,13 @@ TEST(RecallViews, RobustnessTableOfTheSamples) {
 }
 
 TEST(RecallViews, SettleShowsEachSweepAndItsEnergy) {
-    // The moved square of the first test picture, which glimsee settles in three sweeps.
+    // The enlarged triangle of the first test picture, which settles into the
+    // square's pattern in three sweeps.
     scratch_dir dir;
     learn_samples(dir);
     dir.write("test-1.ppm", read_file(std::string(SAMPLES_DIR) + "/test-1.ppm"));
     ASSERT_EQ(run_in(dir, GLIMCUT_PATH, {"test-1.ppm", "t1-%d.act"}).status, 0);
-    run_result r = run_twice(dir, {"settle", "-o", "square.png", "t1-0.act"}, "square.png");
+    run_result r = run_twice(dir, {"settle", "-o", "triangle.png", "t1-0.act"}, "triangle.png");
     EXPECT_EQ(r.out, "Settling t1-0.act in glimnet.net, one sweep at a time (at most 500):\n"
                      "sweep  changed  energy\n"
                      "    0        -  -10403.83194\n"
@@ -81,7 +82,7 @@ TEST(RecallViews, SettleShowsEachSweepAndItsEnergy) {
                      "    3        0  -12660.16264\n"
                      "t1-0.act in glimnet.net: settled after 3 sweeps.\n"
                      "The energy never rose.\n"
-                     "Wrote square.png\n");
+                     "Wrote triangle.png\n");
 }
 
 TEST(RecallViews, CapacityTeachesAFreshNetworkInMemory) {
