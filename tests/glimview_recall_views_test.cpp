@@ -133,4 +133,34 @@ TEST(RecallViews, ADivergedNetworkShowsRisingEnergyAndFailsToRecall) {
         << r.out;
 }
 
+TEST(RecallViews, RefusedInputGivesAMessageAFailureAndNoFile) {
+    struct refusal {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const refusal cases[] = {
+        {{"settle", "se-0.act"}, "glimview: network file glimnet.net not read, nothing written.\n"},
+        {{"settle", "se-0.act", "se-1.act"}, "glimview settle: give one activation file;"},
+        {{"settle", "-o", "se-0.act", "se-0.act"}, "is the input file se-0.act"},
+        {{"robustness", "--net"}, "glimview robustness: --net needs a file name;"},
+        {{"robustness", "--cycles", "3", "se-0.act"}, "robustness takes no --cycles"},
+        {{"capacity", "--net", "x.net", "se-0.act"}, "takes no --net"},
+        {{"capacity", "--cycles", "-1", "se-0.act"}, "--cycles needs a whole number"},
+        {{"capacity", "--cycles", "5x", "se-0.act"}, "--cycles needs a whole number"},
+        {{"capacity", "se-0.act", "missing.act"},
+         "glimview: pattern file missing.act not read, nothing written.\n"},
+    };
+    for (const refusal &c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        scratch_dir dir;
+        dir.write("se-0.act", recorded("se-0.act"));
+        dir.write("se-1.act", recorded("se-1.act"));
+        run_result r = run_in(dir, GLIMVIEW_PATH, c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(dir.files().size(), 2u);
+    }
+}
+
 } // namespace

@@ -337,8 +337,8 @@ TEST(GlimviewRefusals, BadInputGivesAMessageAFailureAndNoFile) {
          "  Couldn't write file no/such/dir.png: No such file or directory\n"},
         {{"view", "p.act"},
          {},
-         "glimview: unknown command view; the commands are scene, pattern, net and match "
-         "(see glimview --help).\n"},
+         "glimview: unknown command view; the commands are scene, pattern, net, match, settle, "
+         "robustness and capacity (see glimview --help).\n"},
         {{"match", "p.act"},
          {},
          "glimview match: give a result file and at least one learned file; see glimview "
