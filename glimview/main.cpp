@@ -204,10 +204,11 @@ int main(int argc, char *argv[]) {
         if (check_not_input(operands.data(), count) != 0) return EXIT_FAILURE;
         result = view_capacity(operands.data(), count, cycles, out_name);
     } else {
-        fprintf(stderr,
-                "glimview: unknown command %s; the commands are scene, pattern, net, match, "
-                "settle, robustness and capacity (see glimview --help).\n",
-                command);
+        fprintf(
+            stderr,
+            "glimview: unknown command %s; the commands are scene, pattern, net, match, report, "
+            "settle, robustness and capacity (see glimview --help).\n",
+            command);
         return EXIT_FAILURE;
     }
     return result == 0 ? EXIT_SUCCESS : EXIT_FAILURE;

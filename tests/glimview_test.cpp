@@ -337,7 +337,8 @@ TEST(GlimviewRefusals, BadInputGivesAMessageAFailureAndNoFile) {
          "  Couldn't write file no/such/dir.png: No such file or directory\n"},
         {{"view", "p.act"},
          {},
-         "glimview: unknown command view; the commands are scene, pattern, net, match, settle, "
+         "glimview: unknown command view; the commands are scene, pattern, net, match, report, "
+         "settle, "
          "robustness and capacity (see glimview --help).\n"},
         {{"match", "p.act"},
          {},
