@@ -5,7 +5,7 @@
 # build/fuzz/corpus; a crash, hang or sanitizer report is kept in
 # build/fuzz/artifacts and fails the run.
 #
-# Usage: fuzz/run.sh [SECONDS] [TARGET...]   (targets: picture netfile netreaders actfile names)
+# Usage: fuzz/run.sh [SECONDS] [TARGET...]   (targets: picture netfile netreaders actfile names prep)
 #
 # The mutations follow FUZZ_SEED (default 1), so that a run, in CI too, takes
 # the same path each time; FUZZ_SEED=0 lets libFuzzer pick a new seed.
@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(picture netfile netreaders actfile names)
+[ ${#targets[@]} -gt 0 ] || targets=(picture netfile netreaders actfile names prep)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -22,7 +22,7 @@ cmake --build --preset fuzz
 build=$PWD/build/fuzz
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds"/{picture,netfile,netreaders,actfile,names} "$build/artifacts"
+mkdir -p "$seeds"/{picture,netfile,netreaders,actfile,names,prep} "$build/artifacts"
 
 # Files the programs write, from the samples.
 work=$(mktemp -d)
@@ -49,6 +49,16 @@ sed 's/$/\r/' "$work/se-0.act" >"$seeds/actfile/crlf.act"
 { printf 'P6\r\n# crlf\r\n3 3\r\n15\n'; head -c 27 samples/train.ppm; } >"$seeds/picture/crlf.ppm"
 printf 'P3\n2 2\n255\n0 0 0 1 1 1 2 2 2 3 3 3\n' >"$seeds/picture/ascii.ppm"
 head -c 5000 samples/test-1.ppm >"$seeds/picture/short.ppm"
+
+# Pictures for glimprep: PNGs and JPEGs of many kinds, the sample pictures,
+# and PNM of every magic.
+"$build/fuzz/prep_seeds" "$seeds/prep"
+cp samples/*.ppm "$seeds/prep/"
+printf 'P1\n# bits\n3 2\n101\n010\n' >"$seeds/prep/plain.pbm"
+printf 'P2\n2 2\n65535\n0 65535\n32768 1\n' >"$seeds/prep/plain.pgm"
+printf 'P3 1 1 7 7 0 3' >"$seeds/prep/plain.ppm"
+{ printf 'P4\n9 2\n'; printf '\377\200\000\177'; } >"$seeds/prep/bits.pbm"
+{ printf 'P5\n2 1\n300\n'; printf '\001\054\000\200'; } >"$seeds/prep/wide.pgm"
 
 # Names: a rule byte, four bytes of a number, then the mask.
 printf '\001\003\000\000\000se-%%d.act' >"$seeds/names/plain"

@@ -161,7 +161,8 @@ void prep_orient(prep_picture *picture, int orientation) {
 // The marker body: "Exif\0\0", then a TIFF header (byte order "II" or "MM",
 // 42, offset of the first directory), then that directory: a count and
 // 12-byte entries of tag, type, count and value. Orientation is tag 0x0112,
-// one SHORT. Every offset is checked against the length before use.
+// one SHORT. Every offset is checked against the length before use, by
+// adding to the offset: the length may be less than an entry's size.
 int prep_exif_orientation(const unsigned char *marker, size_t length) {
     if (length < 6 || memcmp(marker, "Exif\0\0", 6) != 0) return 0;
     const unsigned char *tiff = marker + 6;
@@ -178,11 +179,11 @@ int prep_exif_orientation(const unsigned char *marker, size_t length) {
     };
     if (read16(2) != 42) return 0;
     unsigned long directory = read32(4);
-    if (directory > size - 2) return 0;
+    if (directory + 2 > size) return 0;
     unsigned count = read16(directory);
     for (unsigned i = 0; i < count; i++) {
         size_t entry = directory + 2 + 12 * (size_t)i;
-        if (entry > size - 12) return 0;
+        if (entry + 12 > size) return 0;
         if (read16(entry) != 0x0112) continue;
         // Type 3 is SHORT; a single one sits in the first bytes of the value field.
         if (read16(entry + 2) != 3 || read32(entry + 4) != 1) return 0;

@@ -23,12 +23,15 @@ constexpr int PANEL_HEIGHT = SCENE_HEIGHT * ZOOM;
 constexpr int CELL_WIDTH = 96;
 constexpr int CELL_HEIGHT = 72;
 constexpr int CELL_GAP = 8;
-constexpr int LABEL_CHARACTERS = 12; // longer labels are cut in the picture
+constexpr int LABEL_CHARACTERS = 12; // longer labels are cut in the strip
+constexpr int TAG_CHARACTERS = 16;   // and number and label in a verdict's tag
 constexpr int STRIP_COLUMN = CELL_WIDTH + CELL_GAP + LABEL_CHARACTERS * GLYPH_ADVANCE * TEXT_SCALE;
 constexpr int CELLS_PER_COLUMN = PANEL_HEIGHT / (CELL_HEIGHT + CELL_GAP);
 
 constexpr colour BACKGROUND = {240, 240, 240};
-constexpr colour UNKNOWN = {90, 90, 90};
+// Unknown objects: a black frame with a white line in it and a black tag,
+// which show on dark ground and on light alike.
+constexpr colour UNKNOWN = BLACK;
 // Colours by learned number, repeating; each stands out on the pictures' dark
 // ground and on the light background.
 static const colour LEARNED_COLOURS[] = {
@@ -41,9 +44,9 @@ static colour learned_colour(int n) {
     return n < 0 ? UNKNOWN : LEARNED_COLOURS[n % COLOUR_COUNT];
 }
 
-static std::string shortened(const std::string &label) {
-    return (int)label.size() <= LABEL_CHARACTERS ? label
-                                                 : label.substr(0, LABEL_CHARACTERS - 1) + "~";
+// The label cut to at most characters, a '~' marking the cut.
+static std::string shortened(const std::string &label, int characters) {
+    return (int)label.size() <= characters ? label : label.substr(0, characters - 1) + "~";
 }
 
 // The text of learned object n: its number, and its label when it has one.
@@ -82,10 +85,17 @@ static void draw_object(canvas *picture, int left, int top, const report &result
     // The frame runs through the box's frame cells, one pixel outside the object.
     int x = left + object.box.x * ZOOM + FRAME_OFFSET;
     int y = top + object.box.y * ZOOM + FRAME_OFFSET;
-    canvas_outline(picture, x, y, object.box.width * ZOOM + FRAME_THICKNESS,
-                   object.box.height * ZOOM + FRAME_THICKNESS, FRAME_THICKNESS, line);
-    std::string verdict =
-        object.recognised >= 0 ? shortened(learned_text(result, object.recognised)) : "?";
+    int width = object.box.width * ZOOM + FRAME_THICKNESS;
+    int height = object.box.height * ZOOM + FRAME_THICKNESS;
+    if (object.recognised >= 0) {
+        canvas_outline(picture, x, y, width, height, FRAME_THICKNESS, line);
+    } else {
+        canvas_outline(picture, x - 1, y - 1, width + 2, height + 2, FRAME_THICKNESS + 2, BLACK);
+        canvas_outline(picture, x, y, width, height, FRAME_THICKNESS, WHITE);
+    }
+    std::string verdict = object.recognised >= 0
+                              ? shortened(learned_text(result, object.recognised), TAG_CHARACTERS)
+                              : "?";
     draw_tag(picture, x, y, top, verdict + " d" + std::to_string(object.moved), line);
 }
 
@@ -110,8 +120,8 @@ static void draw_learned(canvas *picture, int left, int top, const report &resul
     draw_tag(picture, text_x, top, top, number, line);
     std::string label = report_label(result, n);
     if (label != number)
-        canvas_text(picture, text_x, top + LINE_HEIGHT + TAG_PADDING, shortened(label).c_str(),
-                    TEXT_SCALE, BLACK);
+        canvas_text(picture, text_x, top + LINE_HEIGHT + TAG_PADDING,
+                    shortened(label, LABEL_CHARACTERS).c_str(), TEXT_SCALE, BLACK);
 }
 
 int report_draw(const report &result, const char *out_name) {

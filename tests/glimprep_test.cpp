@@ -152,6 +152,28 @@ TEST(GlimprepDecode, JpegColoursAndExifOrientation) {
     EXPECT_NEAR(rgb8(half, 28, 8)[0], 250, 6);
 }
 
+TEST(GlimprepDecode, ExifOrientationOnlyFromWholeEntries) {
+    struct {
+        std::string body;
+        int orientation;
+    } cases[] = {
+        {std::string("Exif\0\0II*\0\x08\0\0\0\1\0\x12\x01\3\0\1\0\0\0\x06\0\0\0", 28), 6},
+        {std::string("Exif\0\0MM\0*\0\0\0\x08\0\1\x01\x12\0\3\0\0\0\1\0\x03\0\0", 28), 3},
+        // The entry's value is cut off: nothing is read past the marker.
+        {std::string("Exif\0\0II*\0\x08\0\0\0\1\0\x12\x01\3\0\1\0\0\0\x06", 25), 0},
+        // The directory at offset 0 of a body shorter than one entry.
+        {std::string("Exif\0\0MM\0*\0\0\0\0\0\0", 16), 0},
+        {std::string("Exif\0\0II*\0\xff\xff\xff\xff", 14), 0},
+        // A LONG where a SHORT belongs, and an orientation out of range.
+        {std::string("Exif\0\0II*\0\x08\0\0\0\1\0\x12\x01\4\0\1\0\0\0\x06\0\0\0", 28), 0},
+        {std::string("Exif\0\0II*\0\x08\0\0\0\1\0\x12\x01\3\0\1\0\0\0\x09\0\0\0", 28), 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(prep_exif_orientation((const unsigned char *)c.body.data(), c.body.size()),
+                  c.orientation)
+            << c.body.size();
+}
+
 TEST(GlimprepDecode, EveryPnmKindGivesTheSamePicture) {
     // Black, white / grey 50 %, white, as every kind can say it.
     const char *const grey_kinds[] = {
