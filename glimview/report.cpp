@@ -300,6 +300,9 @@ int view_report(int argc, char *argv[]) {
     }
     for (int j = 0; j < (int)result.objects.size(); j++)
         print_object(result, j);
+    // The lines come before the message about the picture, also where
+    // stdout and stderr go to one place.
+    fflush(stdout);
     if (report_draw(result, args.out.c_str()) != 0) return -1;
     fprintf(stderr, "glimview report: wrote %s\n", args.out.c_str());
     return 0;
