@@ -40,16 +40,16 @@ done
 run glimview pattern -o learned.png se-*.act
 run glimview net
 
-# Which learned object each object of the test pictures is, by name: one line
-# per object and a picture of the verdicts beside the learned objects.
-run glimview report test-1.ppm --learned train.ppm --labels train-labels.txt
-run glimview report test-2.ppm --learned train.ppm --labels train-labels.txt
-
 # How well the network holds its patterns: the enlarged triangle settling
 # sweep by sweep, recall of the learned patterns from noise, and capacity.
 run glimview settle test-1-0.act
 run glimview robustness se-*.act
 run glimview capacity se-*.act
+
+# Which learned object each object of the test pictures is, by name: one line
+# per object and a picture of the verdicts beside the learned objects.
+run glimview report test-1.ppm --learned train.ppm --labels train-labels.txt
+run glimview report test-2.ppm --learned train.ppm --labels train-labels.txt
 echo
 echo "===== Files in $work:"
 ls
