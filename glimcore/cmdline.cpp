@@ -34,34 +34,75 @@ int arg_scan_int(const char *arg, int *value, const char *what) {
     return 0;
 }
 
-// True when the first argument asks for the usage text: "-h" or "--help".
-static bool asks_help(int argc, char *const argv[]) {
-    return argc > 1 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0);
+int arg_unknown_option(const char *program, const char *option) {
+    fprintf(stderr, "%s: unknown option '%s'\n", program, option);
+    fprintf(stderr, "Try '%s --help' for more information.\n", program);
+    return EXIT_USAGE;
 }
 
-// When the first argument is "--version", prints the program's name and
-// version on stdout and returns true.
-static bool print_version(int argc, char *const argv[], const char *program) {
-    if (argc < 2 || strcmp(argv[1], "--version") != 0) return false;
-    printf("%s %s\n", program, GLIM_VERSION);
-    return true;
-}
-
-static void print_usage(const char *const usage[]) {
-    for (const char *const *line = usage; *line; line++)
+static void print_lines(const char *const lines[]) {
+    for (const char *const *line = lines; line && *line; line++)
         printf("%s", *line);
 }
 
-int arg_conventions(int argc, char *const argv[], const char *program, const char *const usage[],
-                    bool needs_argument) {
-    if (needs_argument && argc < 2) {
-        print_usage(usage);
-        return EXIT_FAILURE;
-    }
-    if (asks_help(argc, argv)) {
-        print_usage(usage);
+// The usage text, the program's arguments with their defaults, the options
+// every program takes, and where the manual is.
+static void print_help(const arg_program &program) {
+    print_lines(program.usage);
+    print_lines(program.help);
+    printf("  -h, --help     print this help and exit\n");
+    printf("  --version      print the program's name and version and exit\n");
+    printf("  --             end the options: later arguments may begin with '-'\n");
+    printf("Full manual: man %s; file formats: man 5 glim\n", program.name);
+}
+
+int arg_option(const char *arg, const arg_program &program) {
+    if (strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0) {
+        print_help(program);
         return EXIT_SUCCESS;
     }
-    if (print_version(argc, argv, program)) return EXIT_SUCCESS;
+    if (strcmp(arg, "--version") == 0) {
+        printf("%s %s\n", program.name, GLIM_VERSION);
+        return EXIT_SUCCESS;
+    }
+    return arg_unknown_option(program.name, arg);
+}
+
+// An argument that arg_scan_int reads a number from, such as -3.
+static bool is_number(const char *arg) {
+    char *end;
+    strtol(arg, &end, 10);
+    return end != arg;
+}
+
+// Takes argv[at] out of argv.
+static void remove_argument(int *argc, char *argv[], int at) {
+    memmove(&argv[at], &argv[at + 1], (size_t)(*argc - at) * sizeof argv[0]);
+    (*argc)--;
+}
+
+// Reads the options up to "--" or, for a program with a command, up to the
+// command, left to right; the first option that ends the program decides.
+int arg_conventions(int *argc, char *argv[], const arg_program &program) {
+    int places = 0; // arguments before this one, options not counted
+    for (int i = 1; i < *argc; i++) {
+        const char *arg = argv[i];
+        if (strcmp(arg, "--") == 0) {
+            remove_argument(argc, argv, i);
+            break;
+        }
+        bool option =
+            arg[0] == '-' && arg[1] != '\0' && !(places < program.number_places && is_number(arg));
+        if (!option) {
+            if (program.options_after_command) break;
+            places++;
+            continue;
+        }
+        return arg_option(arg, program);
+    }
+    if (program.needs_argument && *argc < 2) {
+        print_lines(program.usage);
+        return EXIT_FAILURE;
+    }
     return -1;
 }

@@ -22,6 +22,12 @@ static const char *const usage[] = {
     "\n",
     nullptr,
 };
+static const char *const help[] = {
+    "Arguments:\n",
+    "  picture_file   80 x 60 binary PPM (P6) picture, maximum 255; required\n",
+    "  out_file_mask  name of object N's pattern file, %d for N; default se-%d.act\n",
+    nullptr,
+};
 
 // A picture holds at most MAX_OBJECTS objects and names grow with the
 // number, so when the name of the last possible object fits, all do.
@@ -34,7 +40,7 @@ static bool take_arguments(int argc, char *argv[]) {
 }
 
 int main(int argc, char *argv[]) {
-    int status = arg_conventions(argc, argv, "glimcut", usage, true);
+    int status = arg_conventions(&argc, argv, {"glimcut", usage, help, true, 0, false});
     if (status >= 0) return status;
     if (!take_arguments(argc, argv)) return EXIT_FAILURE;
 

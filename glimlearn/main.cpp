@@ -39,6 +39,14 @@ static const char *const usage[] = {
     "\n",
     nullptr,
 };
+static const char *const help[] = {
+    "\n",
+    "Arguments:\n",
+    "  nr_of_files    how many pattern files, numbered from 0; required\n",
+    "  nr_of_cycles   times each pattern is taught; default 50\n",
+    "  pat_file_mask  name of pattern file N, %d for N; default se-%d.act\n",
+    nullptr,
+};
 
 // Takes the settings from the arguments and checks that every file name the
 // run will form fits its buffer. Names grow with the file number, so the
@@ -121,7 +129,8 @@ static void free_patterns() {
 }
 
 int main(int argc, char *argv[]) {
-    int status = arg_conventions(argc, argv, "glimlearn", usage, true);
+    // The first two arguments are numbers, so -3 there is a number, not an option.
+    int status = arg_conventions(&argc, argv, {"glimlearn", usage, help, true, 2, false});
     if (status >= 0) return status;
     if (!take_arguments(argc, argv)) return EXIT_FAILURE;
 

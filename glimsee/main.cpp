@@ -25,6 +25,13 @@ static const char *const usage[] = {
     "\n",
     nullptr,
 };
+static const char *const help[] = {
+    "Arguments:\n",
+    "  picture_file   80 x 60 binary PPM (P6) picture, maximum 255; required\n",
+    "  network_file   the trained network; default glimnet.net\n",
+    "  ca_file_name   name of object N's result file, %d for N; default ca-%d.act\n",
+    nullptr,
+};
 
 // A picture holds at most MAX_OBJECTS objects and names grow with the
 // number, so when the name of the last possible object fits, all do.
@@ -38,7 +45,7 @@ static bool take_arguments(int argc, char *argv[]) {
 }
 
 int main(int argc, char *argv[]) {
-    int status = arg_conventions(argc, argv, "glimsee", usage, true);
+    int status = arg_conventions(&argc, argv, {"glimsee", usage, help, true, 0, false});
     if (status >= 0) return status;
     if (!take_arguments(argc, argv)) return EXIT_FAILURE;
 

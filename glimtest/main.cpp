@@ -60,10 +60,14 @@ static const char *const usage[] = {
     "\n",
     nullptr,
 };
+static const char *const help[] = {
+    "Arguments: none; any that is not an option is ignored.\n",
+    nullptr,
+};
 
-// Arguments are ignored, but for the usual -h, --help and --version.
+// Arguments are ignored, but for the options every program takes.
 int main(int argc, char *argv[]) {
-    int status = arg_conventions(argc, argv, "glimtest", usage, false);
+    int status = arg_conventions(&argc, argv, {"glimtest", usage, help, false, 0, false});
     if (status >= 0) return status;
 
     key_wait_setup();

@@ -54,6 +54,13 @@ static const char *const usage[] = {
     "           each n (default output capacity.png; no network file is used)\n",
     nullptr,
 };
+static const char *const help[] = {
+    "\n",
+    "Options:\n",
+    "  -o FILE        write the picture to FILE instead of the default name\n",
+    nullptr,
+};
+static const arg_program program = {"glimview", usage, help, true, 0, true};
 
 static int saved_stdout = -1;
 
@@ -117,7 +124,7 @@ static int usage_error(const char *reason, const char *command) {
 }
 
 int main(int argc, char *argv[]) {
-    int status = arg_conventions(argc, argv, "glimview", usage, true);
+    int status = arg_conventions(&argc, argv, program);
     if (status >= 0) return status;
 
     // After the command: "-o FILE" anywhere, and "--" before operands that
@@ -152,9 +159,7 @@ int main(int argc, char *argv[]) {
             i++;
             has_cycles = true;
         } else {
-            fprintf(stderr, "glimview %s: unknown option %s; see glimview --help.\n", command,
-                    argv[i]);
-            return EXIT_FAILURE;
+            return arg_option(argv[i], program);
         }
     }
     int count = (int)operands.size();
