@@ -83,9 +83,10 @@ static void remove_argument(int *argc, char *argv[], int at) {
 
 // Reads the options up to "--" or, for a program with a command, up to the
 // command, left to right; the first option that ends the program decides.
+// A program that reads its own options only gets the check for an argument.
 int arg_conventions(int *argc, char *argv[], const arg_program &program) {
     int places = 0; // arguments before this one, options not counted
-    for (int i = 1; i < *argc; i++) {
+    for (int i = 1; i < *argc && program.options != ARG_OPTIONS_OWN; i++) {
         const char *arg = argv[i];
         if (strcmp(arg, "--") == 0) {
             remove_argument(argc, argv, i);
@@ -94,7 +95,7 @@ int arg_conventions(int *argc, char *argv[], const arg_program &program) {
         bool option =
             arg[0] == '-' && arg[1] != '\0' && !(places < program.number_places && is_number(arg));
         if (!option) {
-            if (program.options_after_command) break;
+            if (program.options == ARG_OPTIONS_AFTER_COMMAND) break;
             places++;
             continue;
         }

@@ -10,16 +10,23 @@ constexpr int EXIT_USAGE = 2;
 // stderr when the argument is too long or its number does not fit in an int.
 int arg_scan_int(const char *arg, int *value, const char *what);
 
+// Who reads a program's options.
+enum arg_options {
+    ARG_OPTIONS_SHARED,        // arg_conventions: the program takes only the shared options
+    ARG_OPTIONS_AFTER_COMMAND, // arg_conventions up to the first argument, a command
+                               // that reads the options after it itself (glimview)
+    ARG_OPTIONS_OWN,           // the program reads every option itself (glimprep)
+};
+
 // What a program's command line holds, for arg_conventions.
 struct arg_program {
-    const char *name;           // "glimcut", for messages
-    const char *const *usage;   // the usage text, line by line, ended by nullptr
-    const char *const *help;    // what --help adds to the usage text: one line
-                                // per argument with its default; ended by nullptr
-    bool needs_argument;        // without one: the usage text and exit status 1
-    int number_places;          // the first number_places arguments are numbers
-    bool options_after_command; // the first argument is a command that reads
-                                // the options after it itself (glimview)
+    const char *name;         // "glimcut", for messages
+    const char *const *usage; // the usage text, line by line, ended by nullptr
+    const char *const *help;  // what --help adds to the usage text: one line
+                              // per argument with its default; ended by nullptr
+    bool needs_argument;      // without one: the usage text and exit status 1
+    int number_places;        // the first number_places arguments are numbers
+    arg_options options;      // who reads the options
 };
 
 // The conventions of the GNU tools, checked before anything is touched. "-h"
@@ -33,8 +40,8 @@ struct arg_program {
 int arg_conventions(int *argc, char *argv[], const arg_program &program);
 
 // For a program that reads options of its own: the options every program
-// takes. Prints the help or the version and returns 0, or calls
-// arg_unknown_option for any other arg.
+// takes, "-h", "--help" and "--version". Prints the help or the version and
+// returns 0, or calls arg_unknown_option for any other arg.
 int arg_option(const char *arg, const arg_program &program);
 
 // Tells that option is unknown and where the help is, on stderr; returns

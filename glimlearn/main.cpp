@@ -130,7 +130,8 @@ static void free_patterns() {
 
 int main(int argc, char *argv[]) {
     // The first two arguments are numbers, so -3 there is a number, not an option.
-    int status = arg_conventions(&argc, argv, {"glimlearn", usage, help, true, 2, false});
+    int status =
+        arg_conventions(&argc, argv, {"glimlearn", usage, help, true, 2, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;
     if (!take_arguments(argc, argv)) return EXIT_FAILURE;
 

@@ -34,10 +34,14 @@ static const char *const usage[] = {
     "                      column X, row Y of the input (after EXIF orientation)\n",
     "  --background RRGGBB padding and transparency colour in hexadecimal\n",
     "                      (default 000000, black: empty ground to glimcut)\n",
-    "  -h, --help          this text;  --version  the program's version\n",
     "Every output pixel is the average of the input area it covers.\n",
     nullptr,
 };
+static const char *const help[] = {
+    "  --                  end the options: later arguments may begin with '-'\n",
+    nullptr,
+};
+static const arg_program program = {"glimprep", usage, help, true, 0, ARG_OPTIONS_OWN};
 
 struct prep_request {
     const char *input = nullptr;
@@ -109,7 +113,8 @@ static std::string default_output(const char *input) {
     return name + ".ppm";
 }
 
-static bool take_arguments(int argc, char *argv[], prep_request *request) {
+// Returns the exit status when the program is done, or -1 when it should go on.
+static int take_arguments(int argc, char *argv[], prep_request *request) {
     std::vector<const char *> operands;
     bool options_done = false;
     for (int i = 1; i < argc; i++) {
@@ -122,12 +127,19 @@ static bool take_arguments(int argc, char *argv[], prep_request *request) {
         const char *equals = strchr(arg, '=');
         std::string option = equals ? std::string(arg, equals - arg) : std::string(arg);
         bool takes_value = option == "--crop" || option == "--background";
+        if (!takes_value && option != "--" && option != "--fit" && option != "--fill" &&
+            option != "--stretch")
+            return arg_option(arg, program);
         const char *value = equals ? equals + 1 : nullptr;
         if (takes_value && !value) {
-            if (i + 1 == argc) return usage_error(arg, "the option needs a value");
+            if (i + 1 == argc) {
+                usage_error(arg, "the option needs a value");
+                return EXIT_FAILURE;
+            }
             value = argv[++i];
         } else if (!takes_value && equals) {
-            return usage_error(arg, "the option takes no value");
+            usage_error(arg, "the option takes no value");
+            return EXIT_FAILURE;
         }
         if (option == "--") {
             options_done = true;
@@ -138,20 +150,20 @@ static bool take_arguments(int argc, char *argv[], prep_request *request) {
         } else if (option == "--stretch") {
             request->mode = FIT_STRETCH;
         } else if (option == "--crop") {
-            if (!parse_crop(value, &request->crop)) return false;
+            if (!parse_crop(value, &request->crop)) return EXIT_FAILURE;
             request->has_crop = true;
         } else if (option == "--background") {
-            if (!parse_colour(value, &request->background)) return false;
-        } else {
-            return usage_error(arg, "unknown option");
+            if (!parse_colour(value, &request->background)) return EXIT_FAILURE;
         }
     }
-    if (operands.empty() || operands.size() > 2)
-        return usage_error(operands.empty() ? "no input" : "too many files",
-                           "give INPUT and at most one OUTPUT");
+    if (operands.empty() || operands.size() > 2) {
+        usage_error(operands.empty() ? "no input" : "too many files",
+                    "give INPUT and at most one OUTPUT");
+        return EXIT_FAILURE;
+    }
     request->input = operands[0];
     request->output = operands.size() == 2 ? operands[1] : default_output(operands[0]);
-    return true;
+    return -1;
 }
 
 static bool read_whole(const char *name, std::vector<unsigned char> *data) {
@@ -195,10 +207,11 @@ static bool save_picture(const std::string &output, const unsigned char *raster)
 }
 
 int main(int argc, char *argv[]) {
-    int status = arg_conventions(argc, argv, "glimprep", usage, true);
+    int status = arg_conventions(&argc, argv, program);
     if (status >= 0) return status;
     prep_request request;
-    if (!take_arguments(argc, argv, &request)) return EXIT_FAILURE;
+    status = take_arguments(argc, argv, &request);
+    if (status >= 0) return status;
     if (is_input(request.input, request.output)) {
         fprintf(stderr, "glimprep: %s: the output would overwrite the input; give another OUTPUT\n",
                 request.output.c_str());

@@ -45,7 +45,8 @@ static bool take_arguments(int argc, char *argv[]) {
 }
 
 int main(int argc, char *argv[]) {
-    int status = arg_conventions(&argc, argv, {"glimsee", usage, help, true, 0, false});
+    int status =
+        arg_conventions(&argc, argv, {"glimsee", usage, help, true, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;
     if (!take_arguments(argc, argv)) return EXIT_FAILURE;
 

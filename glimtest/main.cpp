@@ -67,7 +67,8 @@ static const char *const help[] = {
 
 // Arguments are ignored, but for the options every program takes.
 int main(int argc, char *argv[]) {
-    int status = arg_conventions(&argc, argv, {"glimtest", usage, help, false, 0, false});
+    int status =
+        arg_conventions(&argc, argv, {"glimtest", usage, help, false, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;
 
     key_wait_setup();

@@ -60,7 +60,7 @@ static const char *const help[] = {
     "  -o FILE        write the picture to FILE instead of the default name\n",
     nullptr,
 };
-static const arg_program program = {"glimview", usage, help, true, 0, true};
+static const arg_program program = {"glimview", usage, help, true, 0, ARG_OPTIONS_AFTER_COMMAND};
 
 static int saved_stdout = -1;
 

@@ -32,6 +32,8 @@ TEST(CommandLineHabits, UnknownOptionIsRefusedBeforeAnythingIsTouched) {
         {GLIMTEST_PATH, "glimtest", {"-x"}, "-x"},
         {GLIMVIEW_PATH, "glimview", {"-x", "scene", "train.ppm"}, "-x"},
         {GLIMVIEW_PATH, "glimview", {"scene", "-q", "train.ppm"}, "-q"},
+        {GLIMPREP_PATH, "glimprep", {"--bogus", "train.ppm"}, "--bogus"},
+        {GLIMPREP_PATH, "glimprep", {"train.ppm", "--fill", "--bogus=3"}, "--bogus=3"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + c.option);

@@ -88,7 +88,7 @@ void check(const arg_program &program, const std::vector<convention_case> &cases
 }
 
 TEST(CommandLineConvention, OptionsBeforeTheDoubleDashDecideInTheirOrder) {
-    arg_program program = {"glimx", usage, help, true, 0, false};
+    arg_program program = {"glimx", usage, help, true, 0, ARG_OPTIONS_SHARED};
     check(program, {
                        {{}, EXIT_FAILURE, usage_text, "", {}},
                        {{"--"}, EXIT_FAILURE, usage_text, "", {}},
@@ -112,7 +112,7 @@ TEST(CommandLineConvention, OptionsBeforeTheDoubleDashDecideInTheirOrder) {
 }
 
 TEST(CommandLineConvention, NumbersStayNumbersWhereNumbersAreTaken) {
-    arg_program program = {"glimx", usage, help, true, 2, false};
+    arg_program program = {"glimx", usage, help, true, 2, ARG_OPTIONS_SHARED};
     check(program, {
                        {{"-3", "-50", "-%d"},
                         EXIT_USAGE,
@@ -131,7 +131,7 @@ TEST(CommandLineConvention, NumbersStayNumbersWhereNumbersAreTaken) {
 }
 
 TEST(CommandLineConvention, ProgramWithACommandReadsTheOptionsAfterIt) {
-    arg_program program = {"glimx", usage, help, true, 0, true};
+    arg_program program = {"glimx", usage, help, true, 0, ARG_OPTIONS_AFTER_COMMAND};
     check(program, {
                        {{"-x", "scene"}, EXIT_USAGE, "", unknown_x, {}},
                        {{"scene", "-x", "--help"}, -1, "", "", {"scene", "-x", "--help"}},
