@@ -118,6 +118,10 @@ static int scan_cycles(const char *arg, int *cycles) {
     return 0;
 }
 
+int glimview_option(const char *arg) {
+    return arg_option(arg, program);
+}
+
 static int usage_error(const char *reason, const char *command) {
     fprintf(stderr, "glimview %s: %s; see glimview --help.\n", command, reason);
     return EXIT_FAILURE;
@@ -131,8 +135,10 @@ int main(int argc, char *argv[]) {
     // begin with a dash.
     const char *command = argv[1];
     // report reads options of its own.
-    if (strcmp(command, "report") == 0)
-        return view_report(argc - 2, argv + 2) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+    if (strcmp(command, "report") == 0) {
+        int result = view_report(argc - 2, argv + 2);
+        return result < 0 ? EXIT_FAILURE : result;
+    }
     std::vector<char *> operands;
     bool has_out = false;
     bool options_done = false;
@@ -159,7 +165,7 @@ int main(int argc, char *argv[]) {
             i++;
             has_cycles = true;
         } else {
-            return arg_option(argv[i], program);
+            return glimview_option(argv[i]);
         }
     }
     int count = (int)operands.size();

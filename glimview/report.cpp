@@ -171,7 +171,9 @@ static bool usage_error(const char *reason) {
     return false;
 }
 
-static bool take_arguments(int argc, char *argv[], report_arguments *args) {
+// False when the report cannot be made; *status is then the exit status of
+// a shared option, or stays -1 after a message.
+static bool take_arguments(int argc, char *argv[], report_arguments *args, int *status) {
     bool options_done = false;
     for (int i = 0; i < argc; i++) {
         const char *arg = argv[i];
@@ -188,7 +190,7 @@ static bool take_arguments(int argc, char *argv[], report_arguments *args) {
                      strcmp(arg, "--labels") == 0 || strcmp(arg, "--limit") == 0 ||
                      strcmp(arg, "-o") == 0;
         if (!known) {
-            fprintf(stderr, "glimview report: unknown option %s; see glimview --help.\n", arg);
+            *status = glimview_option(arg);
             return false;
         }
         if (i + 1 == argc) {
@@ -248,7 +250,9 @@ static bool out_is_input(const report_arguments &args) {
 
 int view_report(int argc, char *argv[]) {
     report_arguments args;
-    if (!take_arguments(argc, argv, &args) || out_is_input(args)) return -1;
+    int status = -1;
+    if (!take_arguments(argc, argv, &args, &status)) return status;
+    if (out_is_input(args)) return -1;
     report result;
     result.limit = args.limit;
     if (args.labels && !read_labels(args.labels, &result.labels)) return -1;

@@ -17,8 +17,14 @@ int view_net(const char *network_name, const char *out_name);
 int view_match(const char *result_name, char *const learned_names[], int count);
 
 // glimview report with the arguments after "report": which learned object
-// each object of a picture is, as lines on stdout and a PNG picture.
+// each object of a picture is, as lines on stdout and a PNG picture. Returns
+// 0, -1 after a message, or what glimview_option returned for an option
+// that report does not take.
 int view_report(int argc, char *argv[]);
+
+// The options every glimview command takes (-h, --help, --version), and the
+// refusal of any other: the exit status (arg_option).
+int glimview_option(const char *arg);
 
 // A pattern settling in the network sweep by sweep, each state with the
 // units it changed and its energy, as a strip; the table on stdout.

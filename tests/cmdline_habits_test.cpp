@@ -32,6 +32,7 @@ TEST(CommandLineHabits, UnknownOptionIsRefusedBeforeAnythingIsTouched) {
         {GLIMTEST_PATH, "glimtest", {"-x"}, "-x"},
         {GLIMVIEW_PATH, "glimview", {"-x", "scene", "train.ppm"}, "-x"},
         {GLIMVIEW_PATH, "glimview", {"scene", "-q", "train.ppm"}, "-q"},
+        {GLIMVIEW_PATH, "glimview", {"report", "train.ppm", "--learn", "train.ppm"}, "--learn"},
         {GLIMPREP_PATH, "glimprep", {"--bogus", "train.ppm"}, "--bogus"},
         {GLIMPREP_PATH, "glimprep", {"train.ppm", "--fill", "--bogus=3"}, "--bogus=3"},
     };

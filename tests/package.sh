@@ -27,9 +27,11 @@ for program in glimcut glimlearn glimsee glimtest glimview; do
     has "./usr/share/man/man1/$program.1.gz" || fail "no man page for $program"
 done
 # glimprep is packaged whenever the build has it.
+libraries=(libc6 libstdc++6 libpng16-16)
 if [ -x glimprep ]; then
     has ./usr/bin/glimprep || fail "no /usr/bin/glimprep"
     has ./usr/share/man/man1/glimprep.1.gz || fail "no man page for glimprep"
+    libraries+=(libjpeg62-turbo)
 fi
 for file in ./usr/share/man/man5/glim.5.gz ./usr/share/doc/glim/README.md \
     ./usr/share/doc/glim/samples/train.ppm ./usr/share/doc/glim/samples/test-1.ppm \
@@ -40,7 +42,7 @@ outside=$(grep -v -e '^\./$' -e '^\./usr/' <<<"$files" || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libstdc++6 libpng16-16; do
+for library in "${libraries[@]}"; do
     grep -q "\b$library\b (>= " <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 if command -v apt-get >/dev/null; then
