@@ -58,6 +58,8 @@ static const char *const help[] = {
     "\n",
     "Options:\n",
     "  -o FILE        write the picture to FILE instead of the default name\n",
+    "  --net FILE     settle, robustness: the network file (default glimnet.net)\n",
+    "  --cycles N     capacity: learning cycles for each n (default 50, as glimlearn)\n",
     nullptr,
 };
 static const arg_program program = {"glimview", usage, help, true, 0, ARG_OPTIONS_AFTER_COMMAND};
