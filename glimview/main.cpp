@@ -59,7 +59,7 @@ static const char *const help[] = {
     "Options:\n",
     "  -o FILE        write the picture to FILE instead of the default name\n",
     "  --net FILE     settle, robustness: the network file (default glimnet.net)\n",
-    "  --cycles N     capacity: learning cycles for each n (default 50, as glimlearn)\n",
+    "  --cycles N     capacity: learning cycles for each n (default 50)\n",
     nullptr,
 };
 static const arg_program program = {"glimview", usage, help, true, 0, ARG_OPTIONS_AFTER_COMMAND};
