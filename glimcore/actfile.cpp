@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "messages.h"
 #include "savefile.h"
 
 act_layout act_file_layout = ACT_LAYOUT_ROWS; // set once by each program that saves patterns
@@ -41,13 +42,13 @@ int act_save(const int *act, const char *name) {
 static load_result read_activation(FILE *in, int *act, const char *name) {
     int count = -1;
     if (fscanf(in, "int act[%d] = {%*[\n ]s", &count) < 1 || count != NETSIZE) {
-        printf("  File format error in %s/ac.-, breaking.\n", name);
+        message_print("  File format error in %s/ac.-, breaking.\n", name);
         return LOAD_FAILED;
     }
     for (int i = 0; i < NETSIZE; i++) {
         int value;
         if (fscanf(in, "%d,%*[ \n]s", &value) != 1) {
-            printf("  File format error in %s/ac.%d, breaking.\n", name, i);
+            message_print("  File format error in %s/ac.%d, breaking.\n", name, i);
             return LOAD_FAILED;
         }
         act[i] = value;
@@ -59,7 +60,7 @@ load_result act_load(int *act, const char *name) {
     FILE *in = fopen(name, "r");
     if (!in) {
         bool missing = errno == ENOENT;
-        printf("  File not found error in %s/ac.-, breaking.\n", name);
+        message_print("  File not found error in %s/ac.-, breaking.\n", name);
         return missing ? LOAD_MISSING : LOAD_FAILED;
     }
     load_result result = read_activation(in, act, name);

@@ -1,5 +1,6 @@
 // Network state, recall and learning.
 #include "net.h"
+#include "messages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,7 +34,7 @@ static double invalid_result();
 static const double INVALID_NAN = invalid_result(); // the bits of an invalid operation's NaN
 
 void net_warn_broken() {
-    printf("  Netz nicht richtig initialisiert\n");
+    message_print("  Netz nicht richtig initialisiert\n");
 }
 
 static bool allocate_blocks() {
@@ -42,7 +43,7 @@ static bool allocate_blocks() {
         if (weight_blocks[k]) continue;
         weight_blocks[k] = (double *)calloc(WEIGHT_BLOCK_SLOTS, sizeof(double));
         if (!weight_blocks[k]) {
-            printf("  ERROR: not enough memory, at part %d\n", k);
+            message_print("  ERROR: not enough memory, at part %d\n", k);
             return false;
         }
     }
@@ -58,22 +59,22 @@ static void self_test() {
     if (net_verbose) printf("Number of network weights: %d\n", weightsize);
     for (int s = 0; s < weightsize; s++) {
         if (weight_slot(s) == 2.0 * s) continue;
-        if (!net_broken) printf("  ERROR: weight matrix misfit at ");
-        printf("%d(%G:%d) ", s, weight_slot(s), 2 * s);
+        if (!net_broken) message_print("  ERROR: weight matrix misfit at ");
+        message_print("%d(%G:%d) ", s, weight_slot(s), 2 * s);
         net_broken = 1;
     }
-    if (net_broken) printf("\n");
+    if (net_broken) message_print("\n");
 
     for (int s = weightsize - 1; s >= 0; s--)
         weight_slot(s) = 2.0 * s;
     for (int s = weightsize - 1; s >= 0; s--) {
         if (weight_slot(s) == 2.0 * s) continue;
-        if (!net_broken) printf("  ERROR: weight matrix misfit 2 at ");
-        printf("[%p]", (void *)weight_blocks[s / WEIGHT_BLOCK_SLOTS]);
-        printf("%d(%G:%d) ", s, weight_slot(s), 2 * s);
+        if (!net_broken) message_print("  ERROR: weight matrix misfit 2 at ");
+        message_print("[%p]", (void *)weight_blocks[s / WEIGHT_BLOCK_SLOTS]);
+        message_print("%d(%G:%d) ", s, weight_slot(s), 2 * s);
         net_broken = 1;
     }
-    if (net_broken) printf("\n");
+    if (net_broken) message_print("\n");
 }
 
 void net_init() {

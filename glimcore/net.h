@@ -5,8 +5,7 @@
 // allocated blocks of 1024 doubles; slot s is block s / 1024, position s % 1024.
 #pragma once
 
-#include <cstdio>
-
+#include "messages.h"
 #include "netsize.h"
 
 constexpr int weightsize = NETSIZE * (NETSIZE - 1) / 2; // 32640 weights
@@ -28,7 +27,7 @@ inline int weight_index(int a, int b) {
     long big = a < b ? b : a;
     long index = 255 * m - m * (m + 1) / 2 + big - 1;
     if (index > weightsize)
-        printf("  ERROR: index %ld>weightsize at %ld.%ld", index, (long)a, (long)b);
+        message_print("  ERROR: index %ld>weightsize at %ld.%ld", index, (long)a, (long)b);
     return (int)index;
 }
 

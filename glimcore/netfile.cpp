@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "messages.h"
 #include "savefile.h"
 
 // Values are written with "%.16G, "; a line breaks once the characters written
@@ -111,13 +112,13 @@ load_result netfile_read_stream(FILE *in, const char *name) {
         long long block = -1, size = -1;
         if (fscanf(in, "double weights%lld[%lld] = {%*[\r\n ]s", &block, &size) != 2 ||
             block != i || size != WEIGHT_BLOCK_SLOTS) {
-            printf("  File format error in %s/%d.-, breaking.\n", name, i);
+            message_print("  File format error in %s/%d.-, breaking.\n", name, i);
             return LOAD_FAILED;
         }
         for (int v = 0; v < WEIGHT_BLOCK_SLOTS; v++) {
             double value;
             if (fscanf(in, "%lG,%*[ \r\n]s", &value) != 1) {
-                printf("  File format error in %s/%d.%d, breaking.\n", name, i, v);
+                message_print("  File format error in %s/%d.%d, breaking.\n", name, i, v);
                 return LOAD_FAILED;
             }
             // After a failed allocation, values of missing blocks are read but dropped.
@@ -129,7 +130,7 @@ load_result netfile_read_stream(FILE *in, const char *name) {
     }
     long long count = -1;
     if (fscanf(in, "\ndouble thresholds[%lld] = {%*[\r\n ]s", &count) != 1 || count != NETSIZE) {
-        printf("  File format error in %s/th.-, breaking.\n", name);
+        message_print("  File format error in %s/th.-, breaking.\n", name);
         return LOAD_FAILED;
     }
     for (int u = 0; u < NETSIZE; u++) {
@@ -139,7 +140,7 @@ load_result netfile_read_stream(FILE *in, const char *name) {
         // where the last number's text ends may have lost digits of it.
         if (whole && u == NETSIZE - 1) whole = getc(in) != EOF;
         if (!whole) {
-            printf("  File format error in %s/th.%d, breaking.\n", name, u);
+            message_print("  File format error in %s/th.%d, breaking.\n", name, u);
             return LOAD_FAILED;
         }
         if (u < NETSIZE - 1) {
@@ -338,7 +339,7 @@ load_result net_load(const char *name) {
     FILE *in = fopen(name, "r");
     if (!in) {
         bool missing = errno == ENOENT;
-        printf("  Couldn't open file %s, don't load.\n", name);
+        message_print("  Couldn't open file %s, don't load.\n", name);
         return missing ? LOAD_MISSING : LOAD_FAILED;
     }
     // Not zeroed: only the bytes read are looked at.

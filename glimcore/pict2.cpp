@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "messages.h"
 #include "netsize.h"
 #include "ppmheader.h"
 
@@ -50,7 +51,7 @@ int window_load(const char *path, signed char *window, int x, int y, int w, int 
     if (ppm_read_header(in, &header) != PPM_OK || header.width != PICTURE_WIDTH ||
         header.height != PICTURE_HEIGHT || header.maxval != PICTURE_MAXVAL) {
         fclose(in);
-        printf("Error occured during loading image file -> exit");
+        message_print("Error occured during loading image file -> exit");
         return -1;
     }
     unsigned char raster[RASTER_BYTES];

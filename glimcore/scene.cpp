@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "messages.h"
 #include "ppmheader.h"
 
 unsigned char scene_input[SCENE_COLUMNS][SCENE_STRIDE]; // blue sample of each pixel
@@ -50,7 +51,7 @@ static int read_picture(FILE *in, const char *path, int *width, int *height) {
     ppm_header header;
     ppm_status status = ppm_read_header(in, &header);
     if (status == PPM_BAD_MAGIC) {
-        printf("Format %s nicht unterstuetzt!\n", header.magic);
+        message_print("Format %s nicht unterstuetzt!\n", header.magic);
         return -1;
     }
     if (status != PPM_OK) return refuse(path, "%s", header.error);

@@ -6,6 +6,7 @@
 
 #include "actfile.h"
 #include "cmdline.h"
+#include "messages.h"
 #include "names.h"
 #include "netsize.h"
 #include "objects.h"
@@ -40,6 +41,7 @@ static bool take_arguments(int argc, char *argv[]) {
 }
 
 int main(int argc, char *argv[]) {
+    message_set_program("glimcut");
     int status =
         arg_conventions(&argc, argv, {"glimcut", usage, help, true, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;

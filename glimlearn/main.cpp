@@ -10,6 +10,7 @@
 #include "actfile.h"
 #include "cmdline.h"
 #include "divergence.h"
+#include "messages.h"
 #include "names.h"
 #include "net.h"
 #include "netfile.h"
@@ -129,6 +130,7 @@ static void free_patterns() {
 }
 
 int main(int argc, char *argv[]) {
+    message_set_program("glimlearn");
     // The first two arguments are numbers, so -3 there is a number, not an option.
     int status =
         arg_conventions(&argc, argv, {"glimlearn", usage, help, true, 2, ARG_OPTIONS_SHARED});

@@ -6,6 +6,7 @@
 
 #include "actfile.h"
 #include "cmdline.h"
+#include "messages.h"
 #include "names.h"
 #include "net.h"
 #include "netfile.h"
@@ -45,6 +46,7 @@ static bool take_arguments(int argc, char *argv[]) {
 }
 
 int main(int argc, char *argv[]) {
+    message_set_program("glimsee");
     int status =
         arg_conventions(&argc, argv, {"glimsee", usage, help, true, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;

@@ -6,6 +6,7 @@
 
 #include "cmdline.h"
 #include "keywait.h"
+#include "messages.h"
 #include "net.h"
 #include "netfile.h"
 
@@ -67,6 +68,7 @@ static const char *const help[] = {
 
 // Arguments are ignored, but for the options every program takes.
 int main(int argc, char *argv[]) {
+    message_set_program("glimtest");
     int status =
         arg_conventions(&argc, argv, {"glimtest", usage, help, false, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;

@@ -1,5 +1,6 @@
 // Drawing on an RGB raster and writing it as a PNG file.
 #include "canvas.h"
+#include "messages.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -56,7 +57,7 @@ void canvas_text(canvas *picture, int x, int y, const char *text, int scale, col
 // libpng reports an error by calling this, which must not return.
 static void png_failure(png_structp png, png_const_charp message) {
     const char *name = (const char *)png_get_error_ptr(png);
-    fprintf(stderr, "glimview: cannot write %s: %s\n", name, message);
+    message_error("cannot write %s: %s", name, message);
     png_longjmp(png, 1);
 }
 
@@ -72,13 +73,13 @@ static bool png_encode(FILE *out, const canvas *picture, const char *name) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, (png_voidp)name, png_failure,
                                               png_warning_ignored);
     if (!png) {
-        fprintf(stderr, "glimview: cannot write %s: out of memory\n", name);
+        message_error("cannot write %s: out of memory", name);
         return false;
     }
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        fprintf(stderr, "glimview: cannot write %s: out of memory\n", name);
+        message_error("cannot write %s: out of memory", name);
         return false;
     }
     if (setjmp(png_jmpbuf(png))) {

@@ -127,9 +127,7 @@ int view_capacity(char *const pattern_names[], int count, int cycles, const char
     }
     std::vector<std::vector<int>> patterns(count, std::vector<int>(NETSIZE, 0));
     for (int p = 0; p < count; p++) {
-        reader_messages_to_stderr(true);
         load_result read = act_load(patterns[p].data(), pattern_names[p]);
-        reader_messages_to_stderr(false);
         if (read != LOAD_OK) {
             fprintf(stderr, "glimview: pattern file %s not read, nothing written.\n",
                     pattern_names[p]);

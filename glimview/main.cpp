@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "cmdline.h"
+#include "messages.h"
 #include "names.h"
 #include "views.h"
 
@@ -64,20 +64,6 @@ static const char *const help[] = {
 };
 static const arg_program program = {"glimview", usage, help, true, 0, ARG_OPTIONS_AFTER_COMMAND};
 
-static int saved_stdout = -1;
-
-void reader_messages_to_stderr(bool on) {
-    fflush(stdout);
-    if (on) {
-        saved_stdout = dup(STDOUT_FILENO);
-        if (saved_stdout >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
-    } else if (saved_stdout >= 0) {
-        dup2(saved_stdout, STDOUT_FILENO);
-        close(saved_stdout);
-        saved_stdout = -1;
-    }
-}
-
 // The default output name: the input's file name without its directory and
 // its last extension, followed by suffix, in the current directory.
 static int default_name(const char *input, const char *suffix) {
@@ -87,8 +73,7 @@ static int default_name(const char *input, const char *suffix) {
     int stem = dot && dot != base ? (int)(dot - base) : (int)strlen(base);
     int length = snprintf(out_name, NAME_SIZE, "%.*s%s", stem, base, suffix);
     if (length < 0 || length >= NAME_SIZE) {
-        fprintf(stderr, "glimview: output name for %s would be too long; give one with -o.\n",
-                input);
+        message_error("output name for %s would be too long; give one with -o.", input);
         return -1;
     }
     return 0;
@@ -102,8 +87,8 @@ static int check_not_input(char *const inputs[], int count) {
         struct stat in_stat;
         if (stat(inputs[i], &in_stat) == 0 && in_stat.st_dev == out_stat.st_dev &&
             in_stat.st_ino == out_stat.st_ino) {
-            fprintf(stderr, "glimview: output file %s is the input file %s; choose another -o.\n",
-                    out_name, inputs[i]);
+            message_error("output file %s is the input file %s; choose another -o.", out_name,
+                          inputs[i]);
             return -1;
         }
     }
@@ -130,6 +115,9 @@ static int usage_error(const char *reason, const char *command) {
 }
 
 int main(int argc, char *argv[]) {
+    message_set_program("glimview");
+    // The reader messages are errors here, and stdout may hold a table.
+    message_set_stream(stderr);
     int status = arg_conventions(&argc, argv, program);
     if (status >= 0) return status;
 
@@ -217,11 +205,9 @@ int main(int argc, char *argv[]) {
         if (check_not_input(operands.data(), count) != 0) return EXIT_FAILURE;
         result = view_capacity(operands.data(), count, cycles, out_name);
     } else {
-        fprintf(
-            stderr,
-            "glimview: unknown command %s; the commands are scene, pattern, net, match, report, "
-            "settle, robustness and capacity (see glimview --help).\n",
-            command);
+        message_error("unknown command %s; the commands are scene, pattern, net, match, report, "
+                      "settle, robustness and capacity (see glimview --help).",
+                      command);
         return EXIT_FAILURE;
     }
     return result == 0 ? EXIT_SUCCESS : EXIT_FAILURE;

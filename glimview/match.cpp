@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "actfile.h"
+#include "messages.h"
 #include "views.h"
 
 static int hamming_distance(const int *a, const int *b) {
@@ -18,11 +19,9 @@ static int hamming_distance(const int *a, const int *b) {
 }
 
 static bool read_pattern(int *act, const char *name) {
-    reader_messages_to_stderr(true);
     load_result read = act_load(act, name);
-    reader_messages_to_stderr(false);
     if (read == LOAD_OK) return true;
-    fprintf(stderr, "glimview: pattern file %s not read, no table.\n", name);
+    message_error("pattern file %s not read, no table.", name);
     return false;
 }
 

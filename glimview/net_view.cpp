@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "canvas.h"
+#include "messages.h"
 #include "net.h"
 #include "netfile.h"
 #include "views.h"
@@ -159,14 +160,12 @@ int view_net(const char *network_name, const char *out_name) {
     net_verbose = 0;
     net_init();
     if (net_broken) {
-        fprintf(stderr, "glimview: the weight store could not be built, nothing written.\n");
+        message_error("the weight store could not be built, nothing written.");
         return -1;
     }
-    reader_messages_to_stderr(true);
     load_result read = net_load(network_name);
-    reader_messages_to_stderr(false);
     if (read != LOAD_OK) {
-        fprintf(stderr, "glimview: network file %s not read, nothing written.\n", network_name);
+        message_error("network file %s not read, nothing written.", network_name);
         return -1;
     }
 

@@ -7,6 +7,7 @@
 
 #include "actfile.h"
 #include "canvas.h"
+#include "messages.h"
 #include "views.h"
 
 constexpr int SIDE = 16; // units per row and per column of a pattern
@@ -65,18 +66,14 @@ static void draw_pattern(canvas *picture, int left, int top, const int *act, con
 
 int view_patterns(char *const pattern_names[], int count, const char *out_name) {
     if (count > MAX_PATTERNS) {
-        fprintf(stderr, "glimview: %d patterns given, at most %d fit one picture.\n", count,
-                MAX_PATTERNS);
+        message_error("%d patterns given, at most %d fit one picture.", count, MAX_PATTERNS);
         return -1;
     }
     std::vector<int> patterns((size_t)count * NETSIZE, 0);
     for (int i = 0; i < count; i++) {
-        reader_messages_to_stderr(true);
         load_result read = act_load(&patterns[(size_t)i * NETSIZE], pattern_names[i]);
-        reader_messages_to_stderr(false);
         if (read != LOAD_OK) {
-            fprintf(stderr, "glimview: pattern file %s not read, nothing written.\n",
-                    pattern_names[i]);
+            message_error("pattern file %s not read, nothing written.", pattern_names[i]);
             return -1;
         }
     }

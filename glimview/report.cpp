@@ -72,9 +72,7 @@ static bool read_picture(const char *name, report_picture *picture) {
 // Segments a picture already read and encodes each object as glimcut does.
 static bool cut_objects(const report_picture &picture, std::vector<report_box> *boxes,
                         std::vector<std::vector<int>> *acts) {
-    reader_messages_to_stderr(true);
     int loaded = scene_load(picture.name.c_str());
-    reader_messages_to_stderr(false);
     if (loaded != 0) {
         fprintf(stderr, "glimview report: picture %s not segmented.\n", picture.name.c_str());
         return false;
@@ -82,10 +80,8 @@ static bool cut_objects(const report_picture &picture, std::vector<report_box> *
     for (int j = 0; j < object_count(); j++) {
         report_box box = {object_x(j), object_y(j), object_width(j), object_height(j)};
         std::vector<int> act(NETSIZE);
-        reader_messages_to_stderr(true);
         int encoded =
             encode_object(picture.name.c_str(), box.x, box.y, box.width, box.height, act.data());
-        reader_messages_to_stderr(false);
         if (encoded != 0) {
             fprintf(stderr, "glimview report: object %d of %s not encoded.\n", j,
                     picture.name.c_str());
@@ -130,9 +126,7 @@ static bool load_network(const char *name) {
     }
     net_verbose = 0;
     net_init();
-    reader_messages_to_stderr(true);
     load_result read = net_load(name);
-    reader_messages_to_stderr(false);
     if (read != LOAD_OK || net_broken)
         fprintf(stderr, "glimview report: network file %s not read.\n", name);
     return read == LOAD_OK && !net_broken;

@@ -102,9 +102,7 @@ int view_robustness(char *const pattern_names[], int count, const char *network_
         fprintf(stderr, "glimview: the weight store could not be built, nothing written.\n");
         return -1;
     }
-    reader_messages_to_stderr(true);
     load_result network_read = net_load(network_name);
-    reader_messages_to_stderr(false);
     if (network_read != LOAD_OK) {
         fprintf(stderr, "glimview: network file %s not read, nothing written.\n", network_name);
         return -1;
@@ -112,9 +110,7 @@ int view_robustness(char *const pattern_names[], int count, const char *network_
     std::vector<std::vector<int>> patterns(count, std::vector<int>(NETSIZE, 0));
     int name_width = (int)strlen("pattern");
     for (int p = 0; p < count; p++) {
-        reader_messages_to_stderr(true);
         load_result read = act_load(patterns[p].data(), pattern_names[p]);
-        reader_messages_to_stderr(false);
         if (read != LOAD_OK) {
             fprintf(stderr, "glimview: pattern file %s not read, nothing written.\n",
                     pattern_names[p]);

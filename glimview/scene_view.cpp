@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "canvas.h"
+#include "messages.h"
 #include "scene.h"
 #include "views.h"
 
@@ -79,11 +80,9 @@ int view_scene(const char *picture_name, const char *out_name) {
     // between the thinning and the object finder.
     int width = 0;
     int height = 0;
-    reader_messages_to_stderr(true);
     int read = scene_read_picture(picture_name, &width, &height);
-    reader_messages_to_stderr(false);
     if (read != 0) {
-        fprintf(stderr, "glimview: picture %s not read, nothing written.\n", picture_name);
+        message_error("picture %s not read, nothing written.", picture_name);
         return -1;
     }
     scene_edge_filter(width, height);

@@ -149,17 +149,13 @@ int view_settle(const char *pattern_name, const char *network_name, const char *
         fprintf(stderr, "glimview: the weight store could not be built, nothing written.\n");
         return -1;
     }
-    reader_messages_to_stderr(true);
     load_result network_read = net_load(network_name);
-    reader_messages_to_stderr(false);
     if (network_read != LOAD_OK) {
         fprintf(stderr, "glimview: network file %s not read, nothing written.\n", network_name);
         return -1;
     }
     sweep_record record = {std::vector<int>(NETSIZE, 0), -1, 0.0, 0.0};
-    reader_messages_to_stderr(true);
     load_result pattern_read = act_load(record.state.data(), pattern_name);
-    reader_messages_to_stderr(false);
     if (pattern_read != LOAD_OK) {
         fprintf(stderr, "glimview: pattern file %s not read, nothing written.\n", pattern_name);
         return -1;

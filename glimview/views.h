@@ -38,8 +38,3 @@ int view_robustness(char *const pattern_names[], int count, const char *network_
 // For n = 1 to count, the first n patterns taught to a fresh network: how
 // many are stable and come back from noise, as a chart; the table on stdout.
 int view_capacity(char *const pattern_names[], int count, int cycles, const char *out_name);
-
-// glimcore's readers report a failure on stdout, where the suite's programs
-// show it. For glimview it is an error, and stdout may hold a table, so the
-// views send those messages to stderr: true before a read, false after it.
-void reader_messages_to_stderr(bool on);

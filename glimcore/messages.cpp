@@ -1,0 +1,35 @@
+// Where the library's messages go.
+#include "messages.h"
+
+#include <cstdarg>
+
+static FILE *reader_stream;      // the stream of reader messages; stdout while null
+static const char *program_name; // starts every error line; none while null
+
+void message_set_stream(FILE *stream) {
+    reader_stream = stream;
+}
+
+FILE *message_stream() {
+    return reader_stream ? reader_stream : stdout;
+}
+
+void message_print(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    vfprintf(message_stream(), format, args);
+    va_end(args);
+}
+
+void message_set_program(const char *program) {
+    program_name = program;
+}
+
+void message_error(const char *format, ...) {
+    if (program_name) fprintf(stderr, "%s: ", program_name);
+    va_list args;
+    va_start(args, format);
+    vfprintf(stderr, format, args);
+    va_end(args);
+    fputc('\n', stderr);
+}
