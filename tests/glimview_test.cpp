@@ -54,9 +54,6 @@ run_result glimview(const scratch_dir &dir, const std::vector<std::string> &args
     return run_in(dir, GLIMVIEW_PATH, args);
 }
 
-const rgb WHITE = {255, 255, 255};
-const rgb BLACK = {0, 0, 0};
-
 // Compares a picture with its recorded size and the FNV-1a hash of its
 // decoded pixels (the compressed bytes may vary with the libpng version).
 void expect_picture(const decoded &png, int width, int height, uint64_t hash) {
