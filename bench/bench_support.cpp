@@ -37,7 +37,7 @@ bench_network bench_take_network() {
 
 void bench_put_network(const bench_network &net) {
     for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot(s) = net.slots[s];
+        weight_slot_set(s, net.slots[s]);
     for (int u = 0; u < NETSIZE; u++)
         thresholds[u] = net.thresholds[u];
 }

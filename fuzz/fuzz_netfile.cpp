@@ -22,13 +22,15 @@ static void network_store(double *slots, double *units) {
 
 static void network_restore(const double *slots, const double *units) {
     for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot(s) = slots[s];
+        weight_slot_set(s, slots[s]);
     memcpy(thresholds, units, sizeof thresholds);
 }
 
 static bool network_equals(const double *slots, const double *units) {
-    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        if (memcmp(&weight_slot(s), &slots[s], sizeof(double)) != 0) return false;
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
+        double value = weight_slot(s);
+        if (memcmp(&value, &slots[s], sizeof value) != 0) return false;
+    }
     return memcmp(thresholds, units, sizeof thresholds) == 0;
 }
 
@@ -58,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     memcpy(fresh_thresholds, saved_thresholds, sizeof fresh_thresholds);
     network_restore(fresh_slots, fresh_thresholds);
     net_load(fuzz_input_path(data, size));
+    if (!net_copy_in_step()) fuzz_fail("the weight copy is out of step after loading");
     // A load that failed at once left the fresh network, which the tests cover.
     if (network_equals(fresh_slots, fresh_thresholds)) return 0;
 
@@ -67,14 +70,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     memcpy(literal, pattern, sizeof literal);
     net_iterate(fast, RECALL_STEPS);
     literal_iterate(literal, RECALL_STEPS);
+    if (!net_copy_in_step()) fuzz_fail("the weight copy is out of step after recall");
     if (memcmp(fast, literal, sizeof fast) != 0) fuzz_fail("recall differs from the literal rules");
 
     static double loaded_slots[WEIGHT_SLOT_COUNT], loaded_thresholds[NETSIZE];
     network_store(loaded_slots, loaded_thresholds);
     net_learn(pattern, 1);
+    if (!net_copy_in_step()) fuzz_fail("the weight copy is out of step after learning");
     network_store(after_slots, after_thresholds);
     network_restore(loaded_slots, loaded_thresholds);
     literal_learn(pattern, 1);
+    if (!net_copy_in_step()) fuzz_fail("the weight copy is out of step after literal learning");
     if (!network_equals(after_slots, after_thresholds))
         fuzz_fail("learning differs from the literal rules");
     return 0;

@@ -22,9 +22,8 @@ static double general_thresholds[NETSIZE];
 static int printed_fd = -1; // standard output goes here, to compare the messages
 
 static void network_put(const double *slots, const double *units) {
-    for (int k = 0; k < WEIGHT_BLOCK_COUNT; k++)
-        memcpy(weight_blocks[k], slots + k * WEIGHT_BLOCK_SLOTS,
-               WEIGHT_BLOCK_SLOTS * sizeof(double));
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
+        weight_slot_set(s, slots[s]);
     memcpy(thresholds, units, sizeof thresholds);
 }
 
@@ -62,7 +61,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     net_verbose = 0;
     net_init();
     for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot(s) = -7.25 - s;
+        weight_slot_set(s, -7.25 - s);
     for (int u = 0; u < NETSIZE; u++)
         thresholds[u] = -3.5 - u;
     network_take(start_slots, start_thresholds);

@@ -23,6 +23,8 @@ constexpr int MIRROR_WIDTH = NETSIZE + RECALL_LANES;
 constexpr int SET_WORDS = NETSIZE / 64; // a set of units as a bit mask
 
 static double mirror[NETSIZE][MIRROR_WIDTH]; // mirror[a][b] = w(a, b); +0.0 elsewhere
+// The store was written since the copy was made: the next call copies it again.
+static bool mirror_stale = true;
 // Bit b of nonfinite_from[a]: w(a, b) is an infinity or a NaN.
 static uint64_t nonfinite_from[NETSIZE][SET_WORDS];
 static bool mirror_nonfinite;   // some weight in the copy is an infinity or a NaN
@@ -32,6 +34,16 @@ static bool mirror_foreign_nan; // some weight in the copy is a NaN other than I
 static unsigned char unit_corrected[NETSIZE];
 static double invalid_result();
 static const double INVALID_NAN = invalid_result(); // the bits of an invalid operation's NaN
+
+// Slot s of the store, for the core's own writers, which mark the copy stale.
+static double &slot_at(int s) {
+    return weight_blocks[s / WEIGHT_BLOCK_SLOTS][s % WEIGHT_BLOCK_SLOTS];
+}
+
+void weight_slot_set(int s, double value) {
+    slot_at(s) = value;
+    mirror_stale = true;
+}
 
 void net_warn_broken() {
     message_print("  Netz nicht richtig initialisiert\n");
@@ -55,7 +67,7 @@ static bool allocate_blocks() {
 // a heading; the second pass also names the block of each misfit.
 static void self_test() {
     for (int s = 0; s < weightsize; s++)
-        weight_slot(s) = 2.0 * s;
+        slot_at(s) = 2.0 * s;
     if (net_verbose) printf("Number of network weights: %d\n", weightsize);
     for (int s = 0; s < weightsize; s++) {
         if (weight_slot(s) == 2.0 * s) continue;
@@ -66,7 +78,7 @@ static void self_test() {
     if (net_broken) message_print("\n");
 
     for (int s = weightsize - 1; s >= 0; s--)
-        weight_slot(s) = 2.0 * s;
+        slot_at(s) = 2.0 * s;
     for (int s = weightsize - 1; s >= 0; s--) {
         if (weight_slot(s) == 2.0 * s) continue;
         if (!net_broken) message_print("  ERROR: weight matrix misfit 2 at ");
@@ -79,6 +91,7 @@ static void self_test() {
 
 void net_init() {
     net_broken = 0;
+    mirror_stale = true;
     if (!allocate_blocks()) {
         net_broken = 1;
         return;
@@ -87,10 +100,10 @@ void net_init() {
         thresholds[u] = 0.0;
     self_test();
     for (int s = 0; s < weightsize; s++)
-        weight_slot(s) = 0.5;
+        slot_at(s) = 0.5;
     // The spare slots hold no weight; 0.0 makes every saved file the same.
     for (int s = weightsize; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot(s) = 0.0;
+        slot_at(s) = 0.0;
 }
 
 // Recall and learning reach the very bits that the rules give when they form
@@ -108,9 +121,10 @@ void net_init() {
 // - The weights come from a dense symmetric copy of the store, mirror[a][b] =
 //   w(a, b), so that the weights of a sum lie in sequence. Its diagonal holds
 //   +0.0, which a sum may add for the reason above. The blocks remain the
-//   network: the file reader and callers write them directly between calls, so
-//   each call first compares the copy with them row by row and copies again
-//   what differs; learning writes the rows it changed back before it returns.
+//   network. Every writer of the blocks (net_init, the file reader and other
+//   callers through weight_slot_set, the step-by-step learning, net_normalize)
+//   marks the copy stale, and the next call copies it again whole; learning
+//   from the copy writes the rows it changed back before it returns.
 // - The sums of several units run side by side, each one chain in its own
 //   order, and the processor overlaps the chains. A sum that an earlier unit
 //   of the same pass makes stale is formed again.
@@ -146,52 +160,39 @@ static void note_nonfinite(int a, int b) {
 }
 
 // Row a of the store, the weights w(a, a + 1) to w(a, 255), fills consecutive
-// slots that span at most two blocks. Compares it with the copy and, where they
-// differ, copies the row and its mirror image in column a again.
-static bool mirror_refresh_row(int a) {
+// slots that span at most two blocks. Calls piece(slot of the first weight,
+// count, row offset) for each run of them within one block.
+template <typename Piece> static void row_pieces(int a, Piece piece) {
     int count = NETSIZE - 1 - a;
     int first = weight_index(a, a + 1);
-    double *copy = &mirror[a][a + 1];
-    bool differed = false;
     for (int done = 0; done < count;) {
         int slot = first + done;
-        int position = slot % WEIGHT_BLOCK_SLOTS;
-        int piece = std::min(count - done, WEIGHT_BLOCK_SLOTS - position);
-        const double *stored = weight_blocks[slot / WEIGHT_BLOCK_SLOTS] + position;
-        if (memcmp(copy + done, stored, piece * sizeof(double)) != 0) {
-            memcpy(copy + done, stored, piece * sizeof(double));
-            differed = true;
-        }
-        done += piece;
+        int length = std::min(count - done, WEIGHT_BLOCK_SLOTS - slot % WEIGHT_BLOCK_SLOTS);
+        piece(&slot_at(slot), length, done);
+        done += length;
     }
-    if (differed)
-        for (int b = a + 1; b < NETSIZE; b++)
-            mirror[b][a] = mirror[a][b];
-    return differed;
+}
+
+// Copies row a of the store into the copy, and its mirror image into column a.
+static void mirror_copy_row(int a) {
+    double *copy = &mirror[a][a + 1];
+    row_pieces(a, [&](const double *stored, int length, int done) {
+        memcpy(copy + done, stored, (size_t)length * sizeof(double));
+    });
+    for (int b = a + 1; b < NETSIZE; b++)
+        mirror[b][a] = mirror[a][b];
 }
 
 // Writes row a of the copy back into the store.
 static void mirror_store_row(int a) {
-    int count = NETSIZE - 1 - a;
-    int first = weight_index(a, a + 1);
     const double *copy = &mirror[a][a + 1];
-    for (int done = 0; done < count;) {
-        int slot = first + done;
-        int position = slot % WEIGHT_BLOCK_SLOTS;
-        int piece = std::min(count - done, WEIGHT_BLOCK_SLOTS - position);
-        memcpy(weight_blocks[slot / WEIGHT_BLOCK_SLOTS] + position, copy + done,
-               piece * sizeof(double));
-        done += piece;
-    }
+    row_pieces(a, [&](double *stored, int length, int done) {
+        memcpy(stored, copy + done, (size_t)length * sizeof(double));
+    });
 }
 
-// Brings the copy in step with the store (compares bit patterns, so -0.0 and
-// NaN payloads are kept) and takes stock of the weights that are not finite.
-static void mirror_refresh() {
-    bool refreshed = false;
-    for (int a = 0; a < NETSIZE - 1; a++)
-        if (mirror_refresh_row(a)) refreshed = true;
-    if (!refreshed) return;
+// The sets of weights that are not finite, as the copy holds them.
+static void mirror_take_stock() {
     memset(nonfinite_from, 0, sizeof nonfinite_from);
     mirror_nonfinite = false;
     mirror_foreign_nan = false;
@@ -202,6 +203,41 @@ static void mirror_refresh() {
             note_nonfinite(a, b);
             if (foreign_nan(weight)) mirror_foreign_nan = true;
         }
+}
+
+// Copies the store again when a writer marked the copy stale (bit patterns,
+// so -0.0 and NaN payloads are kept), and takes stock of the weights that are
+// not finite.
+static void mirror_refresh() {
+    if (!mirror_stale) return;
+    for (int a = 0; a < NETSIZE - 1; a++)
+        mirror_copy_row(a);
+    mirror_take_stock();
+    mirror_stale = false;
+}
+
+bool net_copy_in_step() {
+    if (mirror_stale) return true;
+    for (int a = 0; a < NETSIZE; a++) {
+        bool same = true;
+        if (a < NETSIZE - 1)
+            row_pieces(a, [&](const double *stored, int length, int done) {
+                if (memcmp(&mirror[a][a + 1 + done], stored, (size_t)length * sizeof(double)))
+                    same = false;
+            });
+        for (int b = 0; b < MIRROR_WIDTH; b++) {
+            double expected = b < a ? mirror[b][a] : b < NETSIZE && b > a ? mirror[a][b] : 0.0;
+            if (!same_bits(mirror[a][b], expected)) same = false;
+        }
+        if (!same) return false;
+    }
+    uint64_t noted[NETSIZE][SET_WORDS];
+    memcpy(noted, nonfinite_from, sizeof noted);
+    bool any_nonfinite = mirror_nonfinite, any_foreign = mirror_foreign_nan;
+    mirror_take_stock();
+    bool stock_same = memcmp(noted, nonfinite_from, sizeof noted) == 0 &&
+                      any_nonfinite == mirror_nonfinite && any_foreign == mirror_foreign_nan;
+    return stock_same;
 }
 
 static bool values_binary(const int *act) {
@@ -375,7 +411,7 @@ static void learn_cycle_in_order(const int *act) {
         int n = 0;
         for (int k = 0; k < NETSIZE; k++) {
             if (k == j || act[k] == 0) continue;
-            sum = sum + weight_slot(weight_index(k, j)) * (double)act[k];
+            sum = sum + slot_at(weight_index(k, j)) * (double)act[k];
             n = n + 1;
         }
         double correction = 0.0;
@@ -383,9 +419,10 @@ static void learn_cycle_in_order(const int *act) {
         for (int k = 0; k < NETSIZE; k++) {
             if (k == j || act[k] == 0) continue;
             int s = weight_index(k, j);
-            weight_slot(s) = weight_slot(s) - correction;
+            slot_at(s) = slot_at(s) - correction;
         }
     }
+    mirror_stale = true;
 }
 
 // Sums of up to LEARN_LANES units side by side, from the copy: for each, the
@@ -523,5 +560,6 @@ void net_normalize() {
         sum = sum + weight_slot(s);
     if (sum == 0.0) return;
     for (int s = 0; s < weightsize; s++)
-        weight_slot(s) = weight_slot(s) / sum;
+        slot_at(s) = slot_at(s) / sum;
+    mirror_stale = true;
 }

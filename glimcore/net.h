@@ -48,6 +48,14 @@ void net_warn_broken();
 void net_normalize();
 
 // Value of weight slot s (0..32767); the store must exist.
-inline double &weight_slot(int s) {
+inline double weight_slot(int s) {
     return weight_blocks[s / WEIGHT_BLOCK_SLOTS][s % WEIGHT_BLOCK_SLOTS];
 }
+
+// Writes weight slot s. Recall and learning work from a copy of the store,
+// which this marks stale; write the blocks through no other way.
+void weight_slot_set(int s, double value);
+
+// Whether the copy that recall and learning use holds the store's very bits
+// (or is marked to be copied again): a check for the tests.
+bool net_copy_in_step();

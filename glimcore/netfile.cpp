@@ -122,7 +122,7 @@ load_result netfile_read_stream(FILE *in, const char *name) {
                 return LOAD_FAILED;
             }
             // After a failed allocation, values of missing blocks are read but dropped.
-            if (weight_blocks[i]) weight_blocks[i][v] = value;
+            if (weight_blocks[i]) weight_slot_set(i * WEIGHT_BLOCK_SLOTS + v, value);
         }
         // The closing brace may be missing; the next header read decides.
         int ignored = fscanf(in, "}\n");
@@ -267,7 +267,7 @@ bool netfile_read_text(const char *text, size_t size) {
         for (int v = 0; v < WEIGHT_BLOCK_SLOTS; v++) {
             double value;
             if (!take_value(&c, &value)) return false;
-            if (weight_blocks[i]) weight_blocks[i][v] = value;
+            if (weight_blocks[i]) weight_slot_set(i * WEIGHT_BLOCK_SLOTS + v, value);
             skip_breaks(&c);
         }
         if (!take_literal(&c, "}", 1)) return false;

@@ -163,11 +163,11 @@ TEST(Glimlearn, RunWithoutCyclesWritesTheLoadedNetworkBackUnchanged) {
     net_init();
     testing::internal::GetCapturedStdout();
     for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot(s) = (s % 7 - 3) * 0.125 + s * 1e-9;
-    weight_slot(5) = 1.0 / 0.0;
-    weight_slot(6) = -1.0 / 0.0;
-    weight_slot(7) = 0.0 / 0.0;
-    weight_slot(8) = 3.5E+300;
+        weight_slot_set(s, (s % 7 - 3) * 0.125 + s * 1e-9);
+    weight_slot_set(5, 1.0 / 0.0);
+    weight_slot_set(6, -1.0 / 0.0);
+    weight_slot_set(7, 0.0 / 0.0);
+    weight_slot_set(8, 3.5E+300);
     thresholds[9] = -1.0 / 0.0;
     thresholds[10] = 1.25e-310;
     ASSERT_EQ(net_save((dir.path() + "/glimnet.net").c_str()), 0);

@@ -161,14 +161,14 @@ TEST(GlimviewNet, ColoursFollowTheWeightsScaledByTheLargestFiniteOne) {
     net_verbose = 0;
     net_init();
     for (int s = 0; s < weightsize; s++)
-        weight_slot(s) = 0.0;
+        weight_slot_set(s, 0.0);
     const double infinity = std::numeric_limits<double>::infinity();
-    weight_slot(weight_index(0, 1)) = 2.0;
-    weight_slot(weight_index(2, 3)) = -2.0;
-    weight_slot(weight_index(10, 11)) = 1.0;
-    weight_slot(weight_index(4, 5)) = std::nan("");
-    weight_slot(weight_index(6, 7)) = infinity;
-    weight_slot(weight_index(8, 9)) = -infinity;
+    weight_slot_set(weight_index(0, 1), 2.0);
+    weight_slot_set(weight_index(2, 3), -2.0);
+    weight_slot_set(weight_index(10, 11), 1.0);
+    weight_slot_set(weight_index(4, 5), std::nan(""));
+    weight_slot_set(weight_index(6, 7), infinity);
+    weight_slot_set(weight_index(8, 9), -infinity);
     thresholds[0] = 3.0;
     thresholds[1] = -3.0;
     ASSERT_EQ(net_save((dir.path() + "/my.net").c_str()), 0);

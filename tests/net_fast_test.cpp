@@ -50,7 +50,7 @@ network_bits take_network() {
 
 void put_network(const network_bits &net) {
     for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot(s) = from_bits(net.slots[s]);
+        weight_slot_set(s, from_bits(net.slots[s]));
     for (int u = 0; u < NETSIZE; u++)
         thresholds[u] = from_bits(net.thresholds[u]);
 }
@@ -76,7 +76,7 @@ std::string first_difference(const network_bits &expected, const network_bits &a
 
 // One call of recall or learning, or a write into the store between calls.
 struct step {
-    enum { RECALL, LEARN, WRITE_SLOT, LOAD_FILE } kind;
+    enum { RECALL, LEARN, WRITE_SLOT, LOAD_FILE, NORMALIZE } kind;
     std::vector<int> act;
     int amount = 0;   // step limit, cycle count or slot
     double value = 0; // written value
@@ -89,6 +89,7 @@ struct run_trace {
     std::vector<std::vector<int>> vectors;
     std::vector<int> returned;
     std::vector<std::string> printed;
+    std::vector<int> copy_in_step; // the core's weight copy held the store's bits
 };
 
 using recall_function = int *(*)(int *, int);
@@ -111,13 +112,17 @@ run_trace run_steps(const std::vector<step> &steps, recall_function recall, lear
             learn(act.data(), s.amount);
             break;
         case step::WRITE_SLOT:
-            weight_slot(s.amount) = s.value;
+            weight_slot_set(s.amount, s.value);
             break;
         case step::LOAD_FILE:
             net_load(file.c_str());
             break;
+        case step::NORMALIZE:
+            net_normalize();
+            break;
         }
         trace.printed.push_back(testing::internal::GetCapturedStdout());
+        trace.copy_in_step.push_back(net_copy_in_step());
         trace.vectors.push_back(act);
         trace.returned.push_back(returned);
     }
@@ -136,6 +141,7 @@ void expect_same_as_literal(const std::vector<step> &steps, const std::string &f
         ASSERT_EQ(fast.printed[i], literal.printed[i]) << "step " << i;
         ASSERT_EQ(fast.returned[i], literal.returned[i]) << "step " << i;
         ASSERT_EQ(fast.vectors[i], literal.vectors[i]) << "step " << i;
+        ASSERT_TRUE(fast.copy_in_step[i] && literal.copy_in_step[i]) << "step " << i;
     }
     std::string difference = first_difference(literal.net, fast.net);
     ASSERT_EQ(difference, "");
@@ -209,7 +215,7 @@ void make_network(bits_source &rng, network_kind kind) {
         return;
     }
     for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot(s) = rng.uniform(2.0);
+        weight_slot_set(s, rng.uniform(2.0));
     for (double &t : thresholds)
         t = rng.uniform(8.0);
     // A correctly classified unit still adds a correction of 0.0 to its
@@ -219,14 +225,14 @@ void make_network(bits_source &rng, network_kind kind) {
     if (kind == WIDE) {
         // Magnitudes from 2^-60 to 2^60 with random signs: sums round at every step.
         for (int s = 0; s < weightsize; s++)
-            weight_slot(s) = std::ldexp(rng.uniform(1.0), rng.below(121) - 60);
+            weight_slot_set(s, std::ldexp(rng.uniform(1.0), rng.below(121) - 60));
         return;
     }
     int choices = kind == EXTREME_FINITE  ? FINITE_EXTREMES
                   : kind == EXTREME_PLAIN ? PLAIN_EXTREMES
                                           : (int)std::size(EXTREMES);
     for (int i = 0; i < (kind == NAN_RICH ? 3000 : 40); i++)
-        weight_slot(rng.below(weightsize)) = EXTREMES[rng.below(choices)];
+        weight_slot_set(rng.below(weightsize), EXTREMES[rng.below(choices)]);
     for (int i = 0; i < 8; i++)
         thresholds[rng.below(NETSIZE)] = EXTREMES[rng.below(choices)];
 }
@@ -327,7 +333,7 @@ TEST(FastCore, MatchesLiteralWhereSumsOverflow) {
     bits_source rng(5);
     make_network(rng, FRESH);
     for (int s = 0; s < weightsize; s++)
-        weight_slot(s) = s % 3 ? 8e307 : -3e307;
+        weight_slot_set(s, s % 3 ? 8e307 : -3e307);
     std::vector<step> steps;
     for (int i = 0; i < 4; i++)
         steps.push_back({step::LEARN, random_pattern(rng, 50), 2});
@@ -344,9 +350,9 @@ TEST(FastCore, MatchesLiteralOnANetworkReadFromAFile) {
     for (int with_infinities = 0; with_infinities < 2; with_infinities++) {
         make_network(rng, UNIFORM);
         for (int i = 0; i < 60; i++)
-            weight_slot(rng.below(weightsize)) = EXTREMES[rng.below(FINITE_EXTREMES)];
+            weight_slot_set(rng.below(weightsize), EXTREMES[rng.below(FINITE_EXTREMES)]);
         if (with_infinities) {
-            weight_slot(rng.below(weightsize)) = std::numeric_limits<double>::infinity();
+            weight_slot_set(rng.below(weightsize), std::numeric_limits<double>::infinity());
             thresholds[3] = -std::numeric_limits<double>::infinity();
         }
         ASSERT_EQ(net_save(file.c_str()), 0);
@@ -354,7 +360,8 @@ TEST(FastCore, MatchesLiteralOnANetworkReadFromAFile) {
         std::vector<step> steps = {
             {step::LEARN, random_pattern(rng, 50), 1},    {step::LOAD_FILE, {}, 0},
             {step::RECALL, random_pattern(rng, 50), 500}, {step::LEARN, random_pattern(rng, 20), 3},
-            {step::RECALL, random_pattern(rng, 80), 1},
+            {step::RECALL, random_pattern(rng, 80), 1},   {step::NORMALIZE, {}, 0},
+            {step::RECALL, random_pattern(rng, 80), 500},
         };
         expect_same_as_literal(steps, file);
     }

@@ -7,7 +7,7 @@
 
 namespace {
 
-double &literal_weight(int a, int b) {
+double literal_weight(int a, int b) {
     int s = weight_index(a, b);
     return weight_blocks[s / WEIGHT_BLOCK_SLOTS][s % WEIGHT_BLOCK_SLOTS];
 }
@@ -76,7 +76,7 @@ void literal_learn(const int *act, int count) {
             thresholds[j] = thresholds[j] + correction;
             for (int k = 0; k < NETSIZE; k++) {
                 if (k == j || act[k] == 0) continue;
-                literal_weight(k, j) = literal_weight(k, j) - correction;
+                weight_slot_set(weight_index(k, j), literal_weight(k, j) - correction);
             }
         }
     }

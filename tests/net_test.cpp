@@ -84,8 +84,8 @@ TEST(NetIterate, UpdatesUnitsInOrderAndWritesOnlyZeroAndOne) {
     thresholds[0] = -1.0;
     thresholds[1] = 0.5;
     for (int s = 0; s < weightsize; s++)
-        weight_slot(s) = 0.0;
-    weight_slot(weight_index(0, 1)) = 1.0;
+        weight_slot_set(s, 0.0);
+    weight_slot_set(weight_index(0, 1), 1.0);
     std::vector<int> act(NETSIZE, 0);
     act[5] = 7; // a value other than 1 is a factor and turns off
     EXPECT_NE(net_iterate(act.data(), 1), nullptr);
@@ -189,7 +189,7 @@ TEST(NetNormalize, DividesWeightsByTheirSum) {
     for (int s = 0; s < weightsize; s++)
         ASSERT_EQ(weight_slot(s), 0.5 / (0.5 * weightsize));
     for (int s = 0; s < weightsize; s++)
-        weight_slot(s) = s % 2 ? 1.0 : -1.0; // sums to 0: left alone
+        weight_slot_set(s, s % 2 ? 1.0 : -1.0); // sums to 0: left alone
     net_normalize();
     EXPECT_EQ(weight_slot(0), -1.0);
     EXPECT_EQ(weight_slot(1), 1.0);

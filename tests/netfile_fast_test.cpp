@@ -98,7 +98,7 @@ void fill_network(uint64_t seed) {
             value = from_bits(rng.next());
         else
             value = ((double)(rng.next() % 2000001) - 1000000.0) / 3e5;
-        weight_slot(s) = value;
+        weight_slot_set(s, value);
     }
     for (int u = 0; u < NETSIZE; u++)
         thresholds[u] = u % 5 == 0 ? specials[rng.next() % specials.size()]
@@ -137,7 +137,7 @@ network_bits take_bits() {
 
 void put_bits(const network_bits &bits) {
     for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot(s) = from_bits(bits.slots[s]);
+        weight_slot_set(s, from_bits(bits.slots[s]));
     for (int u = 0; u < NETSIZE; u++)
         thresholds[u] = from_bits(bits.units[u]);
 }
@@ -157,7 +157,7 @@ class NetFileReaders : public testing::Test {
         // A start that no file value is likely to repeat, so that every slot
         // a reader stores shows.
         for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-            weight_slot(s) = -7.25 - s;
+            weight_slot_set(s, -7.25 - s);
         for (int u = 0; u < NETSIZE; u++)
             thresholds[u] = -3.5 - u;
         start = take_bits();

@@ -38,7 +38,7 @@ class NetFile : public testing::Test {
     // Sets every slot and threshold to a value that tells where it is.
     void fill_distinct() {
         for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-            weight_slot(s) = s * 0.25 - 1000.0;
+            weight_slot_set(s, s * 0.25 - 1000.0);
         for (int u = 0; u < NETSIZE; u++)
             thresholds[u] = -u / 3.0;
     }
@@ -91,9 +91,9 @@ TEST_F(NetFile, FreshNetworkHasTheDocumentedLines) {
 }
 
 TEST_F(NetFile, LineBreaksFollowTheCharactersWritten) {
-    weight_slot(0) = 1.0 / 3.0;    // 0.3333333333333333, : 20 characters
-    weight_slot(1) = -2.5e-300;    // exponent form
-    weight_slot(2) = 123456789e10; // 1.23456789E+18
+    weight_slot_set(0, 1.0 / 3.0);    // 0.3333333333333333, : 20 characters
+    weight_slot_set(1, -2.5e-300);    // exponent form
+    weight_slot_set(2, 123456789e10); // 1.23456789E+18
     std::string first = split_lines(save_text())[1];
     // 20 + 11 + 16 characters, then five values of 5 bring the count to 72.
     EXPECT_EQ(first, "  0.3333333333333333, -2.5E-300, 1.23456789E+18, 0.5, 0.5, 0.5, 0.5, 0.5, ");
@@ -101,12 +101,12 @@ TEST_F(NetFile, LineBreaksFollowTheCharactersWritten) {
 
 TEST_F(NetFile, RoundTripKeepsEveryValue) {
     fill_distinct();
-    weight_slot(7) = std::numeric_limits<double>::infinity();
-    weight_slot(8) = -std::numeric_limits<double>::infinity();
-    weight_slot(9) = std::numeric_limits<double>::quiet_NaN();
-    weight_slot(10) = -0.0;
-    weight_slot(11) = 4.9406564584124654e-324;
-    weight_slot(12) = 2.2250738585072014e-308;
+    weight_slot_set(7, std::numeric_limits<double>::infinity());
+    weight_slot_set(8, -std::numeric_limits<double>::infinity());
+    weight_slot_set(9, std::numeric_limits<double>::quiet_NaN());
+    weight_slot_set(10, -0.0);
+    weight_slot_set(11, 4.9406564584124654e-324);
+    weight_slot_set(12, 2.2250738585072014e-308);
     thresholds[3] = 1.5e21;
     std::string text = save_text();
     std::vector<double> slots(WEIGHT_SLOT_COUNT),
@@ -132,8 +132,8 @@ TEST_F(NetFile, RoundTripKeepsEveryValue) {
 // A NaN is written as printf writes it, sign included ("-NAN" for the NaN of
 // an invalid operation on x86-64), and any NaN loads as a NaN of that sign.
 TEST_F(NetFile, NanKeepsItsSign) {
-    weight_slot(0) = -std::numeric_limits<double>::quiet_NaN();
-    weight_slot(1) = std::numeric_limits<double>::quiet_NaN();
+    weight_slot_set(0, -std::numeric_limits<double>::quiet_NaN());
+    weight_slot_set(1, std::numeric_limits<double>::quiet_NaN());
     thresholds[0] = -std::numeric_limits<double>::quiet_NaN();
     std::string text = save_text();
     EXPECT_EQ(split_lines(text)[1], "  -NAN, NAN, " + repeat("0.5, ", 12));
@@ -317,8 +317,8 @@ std::vector<read_place> read_places(const std::string &text) {
 // stops, with the exact message, and keeps every value read before it.
 TEST_F(NetFile, TruncatedFileStopsAtTheReadItCuts) {
     for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot(s) = s % 11 == 0 ? ((s * 7919) % 2001 - 1000) * pow(10.0, s % 13 - 8) / 3.0
-                                     : ((s * 7919) % 41 - 20) / 4.0;
+        weight_slot_set(s, s % 11 == 0 ? ((s * 7919) % 2001 - 1000) * pow(10.0, s % 13 - 8) / 3.0
+                                       : ((s * 7919) % 41 - 20) / 4.0);
     for (int u = 0; u < NETSIZE; u++)
         thresholds[u] = (u - 128) * pow(10.0, u % 9 - 6) / 7.0;
     const std::string text = save_text();
