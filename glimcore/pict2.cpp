@@ -170,15 +170,50 @@ void normalize_max_abs(double *values, int count) {
         values[i] = values[i] / divisor;
 }
 
+static bool same_bits(double x, double y) {
+    return memcmp(&x, &y, sizeof x) == 0;
+}
+
+// Fills the tables with the cosine and sine of every term's angle, ((2 pi q) k) / 360.
+// Many terms share their angle to the last bit: doubling q and halving k scales
+// the two rounded products by powers of two, which is exact; exchanging q and
+// k mostly rounds alike; and row 0 is all zero angles. A term whose angle has
+// the very bits of one of those terms, filled before it, takes that term's
+// values, so cos and sin are called for about half of the terms, and every
+// value is still what they give for its angle.
 static void dft_fill_tables() {
+    double turn[PROFILE_LENGTH]; // 2 pi q, the first product of term q's angle
+    for (int q = 0; q < PROFILE_LENGTH; q++)
+        turn[q] = 2 * pi * q;
+    auto angle = [&](int q, int k) { return (turn[q] * k) / PROFILE_LENGTH; };
     for (int k = 0; k < PROFILE_LENGTH; k++) {
         for (int q = 0; q < PROFILE_LENGTH; q++) {
-            double phi = ((2 * pi * q) * k) / PROFILE_LENGTH;
-            dft_cos_table[k * PROFILE_LENGTH + q] = cos(phi);
-            dft_sin_table[k * PROFILE_LENGTH + q] = sin(phi);
+            double phi = angle(q, k);
+            int term = k * PROFILE_LENGTH + q;
+            int source = -1;
+            if (k == 0 && q > 0 && same_bits(phi, angle(q - 1, k)))
+                source = term - 1;
+            else if (k % 2 == 0 && k > 0 && 2 * q < PROFILE_LENGTH &&
+                     same_bits(phi, angle(2 * q, k / 2)))
+                source = k / 2 * PROFILE_LENGTH + 2 * q;
+            else if (q < k && same_bits(phi, angle(k, q)))
+                source = q * PROFILE_LENGTH + k;
+            if (source >= 0) {
+                dft_cos_table[term] = dft_cos_table[source];
+                dft_sin_table[term] = dft_sin_table[source];
+            } else {
+                dft_cos_table[term] = cos(phi);
+                dft_sin_table[term] = sin(phi);
+            }
         }
     }
     dft_tables_ready = true;
+}
+
+void dft_term(int k, int q, double *cosine, double *sine) {
+    if (!dft_tables_ready) dft_fill_tables();
+    *cosine = dft_cos_table[k * PROFILE_LENGTH + q];
+    *sine = dft_sin_table[k * PROFILE_LENGTH + q];
 }
 
 // The transform is evaluated term by term in index order; a fast transform

@@ -46,6 +46,10 @@ void normalize_max_abs(double *values, int count);
 // it is and must not overlap out.
 void dft_magnitude(const double *in, double *out);
 
+// The cosine and sine that dft_magnitude uses for term q of entry k (both
+// 0 to PROFILE_LENGTH - 1), for the tests.
+void dft_term(int k, int q, double *cosine, double *sine);
+
 // Row u of act becomes a bar of ones from column 0, as long as spectrum entry
 // 2u + 2 reaches each column's threshold 1 / (16 - i)^2.
 void encode_bars(const double *spectrum, int *act);

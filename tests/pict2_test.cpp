@@ -281,6 +281,18 @@ TEST(DftMagnitude, MatchesTheDirectEvaluationBitForBit) {
     }
 }
 
+// Every entry of the tables, against the cosine and sine of its angle.
+TEST(DftMagnitude, EveryTermHasTheSineAndCosineOfItsAngle) {
+    for (int k = 0; k < PROFILE_LENGTH; k++)
+        for (int q = 0; q < PROFILE_LENGTH; q++) {
+            double phi = ((2 * pi * q) * k) / PROFILE_LENGTH;
+            double cosine, sine, expected_cosine = cos(phi), expected_sine = sin(phi);
+            dft_term(k, q, &cosine, &sine);
+            ASSERT_EQ(memcmp(&cosine, &expected_cosine, sizeof cosine), 0) << k << " " << q;
+            ASSERT_EQ(memcmp(&sine, &expected_sine, sizeof sine), 0) << k << " " << q;
+        }
+}
+
 TEST(EncodeBars, EachThresholdIsReachedByItsOwnValue) {
     auto threshold = [](int i) { return 1.0 / ((16 - i) * (16 - i)); };
     // Row u gets column u's threshold, or the next double below it; the
