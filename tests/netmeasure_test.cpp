@@ -27,7 +27,7 @@ struct numbers {
 
 void random_network(numbers &rng, double scale) {
     for (int s = 0; s < weightsize; s++)
-        weight_slot(s) = rng.uniform(scale);
+        weight_slot_set(s, rng.uniform(scale));
     for (double &t : thresholds)
         t = rng.uniform(scale * 4);
 }
@@ -79,9 +79,9 @@ TEST_F(NetMeasure, EnergyNeverRisesOnFiniteNetworksAndSweepsMatchRecall) {
 }
 
 TEST_F(NetMeasure, EnergyCountsOnlyUnitsThatAreOn) {
-    weight_slot(weight_index(3, 7)) = 2.5;
-    weight_slot(weight_index(3, 9)) = std::numeric_limits<double>::infinity();
-    weight_slot(weight_index(9, 200)) = std::numeric_limits<double>::quiet_NaN();
+    weight_slot_set(weight_index(3, 7), 2.5);
+    weight_slot_set(weight_index(3, 9), std::numeric_limits<double>::infinity());
+    weight_slot_set(weight_index(9, 200), std::numeric_limits<double>::quiet_NaN());
     thresholds[3] = 0.25;
     thresholds[7] = -1.0;
     std::vector<int> act(NETSIZE, 0);
@@ -95,10 +95,10 @@ TEST_F(NetMeasure, EnergyCountsOnlyUnitsThatAreOn) {
 
 TEST_F(NetMeasure, CountsValuesBeyondRange) {
     EXPECT_EQ(net_count_diverged(), 0);
-    weight_slot(0) = std::numeric_limits<double>::infinity();
-    weight_slot(weightsize - 1) = -1e101;
-    weight_slot(5) = -1e100; // at the limit, not beyond it
-    weight_slot(weightsize) = std::numeric_limits<double>::quiet_NaN(); // spare slot: no weight
+    weight_slot_set(0, std::numeric_limits<double>::infinity());
+    weight_slot_set(weightsize - 1, -1e101);
+    weight_slot_set(5, -1e100); // at the limit, not beyond it
+    weight_slot_set(weightsize, std::numeric_limits<double>::quiet_NaN()); // spare slot: no weight
     thresholds[255] = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(net_count_diverged(), 3);
 }
