@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every program of the suite under valgrind's memcheck over the sample
 # pictures: cut the training picture, teach its patterns, recognise both test
-# pictures, and the self-test. Any memory error, or a leak of memory nothing
+# pictures, the self-test, glimview report, and glimprep on a PNG and a PPM.
+# Any memory error, or a leak of memory nothing
 # points to any more, fails the run. The weight blocks stay reachable until
 # the process ends, as the design keeps them, and are not counted.
 #
@@ -36,4 +37,8 @@ check glimlearn 6 50
 check glimsee test-1.ppm
 check glimsee test-2.ppm
 check glimtest
+check glimview report test-1.ppm --learned train.ppm
+check glimview scene test-2.ppm
+check glimprep test-2-scene.png scene.ppm
+check glimprep --fill --crop 10,10,60,40 train.ppm part.ppm
 exit $status
