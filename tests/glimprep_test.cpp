@@ -347,6 +347,19 @@ TEST(GlimprepProgram, GoldenOutputForEachMode) {
     EXPECT_TRUE(dir.read("crop.ppm") == dir.read("photo-fill.ppm"));
 }
 
+// The suite's own picture passes through unchanged: the scaler is exact at
+// one input pixel per output pixel.
+TEST(GlimprepProgram, SuitePicturePassesThroughUnchanged) {
+    scratch_dir dir;
+    std::string train = read_file(std::string(SAMPLES_DIR) + "/train.ppm");
+    dir.write("train.ppm", train);
+    run_result run = glimprep(dir, {"train.ppm", "copy.ppm"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::string copy = dir.read("copy.ppm");
+    EXPECT_EQ(copy.substr(0, 13), "P6\n80 60\n255\n");
+    EXPECT_TRUE(copy.substr(13) == train.substr(train.size() - 80 * 60 * 3));
+}
+
 TEST(GlimprepProgram, FailingRunsWriteNothing) {
     struct {
         std::vector<std::string> args;

@@ -2,9 +2,9 @@
 # Runs every program of the suite under valgrind's memcheck over the sample
 # pictures: cut the training picture, teach its patterns, recognise both test
 # pictures, the self-test, glimview report, and glimprep on a PNG and a PPM.
-# Any memory error, or a leak of memory nothing
-# points to any more, fails the run. The weight blocks stay reachable until
-# the process ends, as the design keeps them, and are not counted.
+# Any memory error, or a leak of memory nothing points to any more, fails the
+# run. The weight blocks stay reachable until the process ends, as the design
+# keeps them, and are not counted.
 #
 # Usage: tests/valgrind.sh BIN_DIR SAMPLES_DIR   (exit 77 when valgrind is missing)
 set -euo pipefail
