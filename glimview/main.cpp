@@ -58,8 +58,11 @@ static const char *const help[] = {
     "\n",
     "Options:\n",
     "  -o FILE        write the picture to FILE instead of the default name\n",
-    "  --net FILE     settle, robustness: the network file (default glimnet.net)\n",
-    "  --cycles N     capacity: learning cycles for each n (default 50)\n",
+    "  --net FILE     settle, robustness, report: the network; default glimnet.net\n",
+    "  --cycles N     capacity: learning cycles per pattern set; default 50\n",
+    "  --learned PICTURE  report: a training picture; one or more, required\n",
+    "  --labels FILE  report: the learned objects' names, one per line; default none\n",
+    "  --limit BITS   report: the most units settling may change; default 6\n",
     nullptr,
 };
 static const arg_program program = {"glimview", usage, help, true, 0, ARG_OPTIONS_AFTER_COMMAND};
