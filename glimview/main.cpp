@@ -13,7 +13,8 @@
 #include "names.h"
 #include "views.h"
 
-static char out_name[NAME_SIZE]; // -o FILE, or the command's default
+static char out_name[NAME_SIZE];                     // -o FILE, or the command's default
+static char network_name[NAME_SIZE] = "glimnet.net"; // --net FILE
 
 static const char *const usage[] = {
     "Usage: glimview scene [-o FILE] PICTURE\n",
@@ -135,7 +136,6 @@ int main(int argc, char *argv[]) {
     std::vector<char *> operands;
     bool has_out = false;
     bool options_done = false;
-    static char network_name[NAME_SIZE] = "glimnet.net"; // --net FILE
     bool has_network = false;
     int cycles = 50; // --cycles N, as glimlearn teaches by default
     bool has_cycles = false;
