@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "messages.h"
 #include "netmeasure.h"
 
 constexpr int NOT_DIVERGED = -2;
@@ -27,8 +28,7 @@ void divergence_warn(const char *net_file_name) {
         snprintf(since, sizeof since, "as loaded, before learning");
     else
         snprintf(since, sizeof since, "from learning cycle %d on", diverged_since);
-    fprintf(stderr,
-            "glimlearn: warning: network %s: %d of %d weights and thresholds are infinite, NaN "
-            "or beyond %G (%s): learning diverged and recall with it is unreliable\n",
-            net_file_name, count, weightsize + NETSIZE, NET_DIVERGED_MAGNITUDE, since);
+    message_error("warning: network %s: %d of %d weights and thresholds are infinite, NaN or "
+                  "beyond %G (%s): learning diverged and recall with it is unreliable",
+                  net_file_name, count, weightsize + NETSIZE, NET_DIVERGED_MAGNITUDE, since);
 }

@@ -11,6 +11,7 @@
 
 #include "actfile.h"
 #include "canvas.h"
+#include "messages.h"
 #include "netmeasure.h"
 #include "noise.h"
 #include "plot.h"
@@ -122,15 +123,14 @@ int view_capacity(char *const pattern_names[], int count, int cycles, const char
     net_verbose = 0;
     net_init();
     if (net_broken) {
-        fprintf(stderr, "glimview: the weight store could not be built, nothing written.\n");
+        message_error("the weight store could not be built, nothing written.");
         return -1;
     }
     std::vector<std::vector<int>> patterns(count, std::vector<int>(NETSIZE, 0));
     for (int p = 0; p < count; p++) {
         load_result read = act_load(patterns[p].data(), pattern_names[p]);
         if (read != LOAD_OK) {
-            fprintf(stderr, "glimview: pattern file %s not read, nothing written.\n",
-                    pattern_names[p]);
+            message_error("pattern file %s not read, nothing written.", pattern_names[p]);
             return -1;
         }
     }

@@ -11,6 +11,7 @@
 
 #include "actfile.h"
 #include "canvas.h"
+#include "messages.h"
 #include "netfile.h"
 #include "noise.h"
 #include "plot.h"
@@ -99,12 +100,12 @@ int view_robustness(char *const pattern_names[], int count, const char *network_
     net_verbose = 0;
     net_init();
     if (net_broken) {
-        fprintf(stderr, "glimview: the weight store could not be built, nothing written.\n");
+        message_error("the weight store could not be built, nothing written.");
         return -1;
     }
     load_result network_read = net_load(network_name);
     if (network_read != LOAD_OK) {
-        fprintf(stderr, "glimview: network file %s not read, nothing written.\n", network_name);
+        message_error("network file %s not read, nothing written.", network_name);
         return -1;
     }
     std::vector<std::vector<int>> patterns(count, std::vector<int>(NETSIZE, 0));
@@ -112,8 +113,7 @@ int view_robustness(char *const pattern_names[], int count, const char *network_
     for (int p = 0; p < count; p++) {
         load_result read = act_load(patterns[p].data(), pattern_names[p]);
         if (read != LOAD_OK) {
-            fprintf(stderr, "glimview: pattern file %s not read, nothing written.\n",
-                    pattern_names[p]);
+            message_error("pattern file %s not read, nothing written.", pattern_names[p]);
             return -1;
         }
         int length = (int)strlen(pattern_names[p]);

@@ -17,6 +17,7 @@
 
 #include "actfile.h"
 #include "canvas.h"
+#include "messages.h"
 #include "netfile.h"
 #include "netmeasure.h"
 #include "views.h"
@@ -146,18 +147,18 @@ int view_settle(const char *pattern_name, const char *network_name, const char *
     net_verbose = 0;
     net_init();
     if (net_broken) {
-        fprintf(stderr, "glimview: the weight store could not be built, nothing written.\n");
+        message_error("the weight store could not be built, nothing written.");
         return -1;
     }
     load_result network_read = net_load(network_name);
     if (network_read != LOAD_OK) {
-        fprintf(stderr, "glimview: network file %s not read, nothing written.\n", network_name);
+        message_error("network file %s not read, nothing written.", network_name);
         return -1;
     }
     sweep_record record = {std::vector<int>(NETSIZE, 0), -1, 0.0, 0.0};
     load_result pattern_read = act_load(record.state.data(), pattern_name);
     if (pattern_read != LOAD_OK) {
-        fprintf(stderr, "glimview: pattern file %s not read, nothing written.\n", pattern_name);
+        message_error("pattern file %s not read, nothing written.", pattern_name);
         return -1;
     }
 
