@@ -41,7 +41,8 @@ bytes write_png(int width, int height, png_uint_32 format, const void *pixels,
 }
 
 // A JPEG through libjpeg at quality 100, with an EXIF orientation when given.
-bytes write_jpeg(int width, int height, const bytes &rgb, int orientation = 0) {
+bytes write_jpeg(int width, int height, const bytes &rgb, int orientation = 0,
+                 J_COLOR_SPACE space = JCS_RGB) {
     jpeg_compress_struct info;
     jpeg_error_mgr error;
     info.err = jpeg_std_error(&error);
@@ -51,8 +52,8 @@ bytes write_jpeg(int width, int height, const bytes &rgb, int orientation = 0) {
     jpeg_mem_dest(&info, &buffer, &size);
     info.image_width = width;
     info.image_height = height;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.input_components = space == JCS_RGB ? 3 : space == JCS_CMYK ? 4 : 1;
+    info.in_color_space = space;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 100, TRUE);
     jpeg_start_compress(&info, TRUE);
@@ -68,7 +69,7 @@ bytes write_jpeg(int width, int height, const bytes &rgb, int orientation = 0) {
         jpeg_write_marker(&info, JPEG_APP0 + 1, exif, sizeof exif);
     }
     for (int y = 0; y < height; y++) {
-        JSAMPROW row = const_cast<unsigned char *>(&rgb[(size_t)y * width * 3]);
+        JSAMPROW row = const_cast<unsigned char *>(&rgb[(size_t)y * width * info.input_components]);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -150,6 +151,18 @@ TEST(GlimprepDecode, JpegColoursAndExifOrientation) {
     // Orientation 3: turned half round, so red is on the right.
     prep_picture half = decode(write_jpeg(width, height, rgb, 3));
     EXPECT_NEAR(rgb8(half, 28, 8)[0], 250, 6);
+
+    // Grey comes out grey; CMYK with libjpeg's Adobe marker stores inverted
+    // inks, so 255, 0, 255, 255 is magenta ink alone.
+    prep_picture grey = decode(write_jpeg(16, 8, bytes(16 * 8, 77), 0, JCS_GRAYSCALE));
+    EXPECT_EQ(rgb8(grey, 3, 3), (std::array<int, 3>{77, 77, 77}));
+    bytes cmyk;
+    for (int i = 0; i < 16 * 8; i++)
+        cmyk.insert(cmyk.end(), {255, 0, 255, 255});
+    prep_picture inks = decode(write_jpeg(16, 8, cmyk, 0, JCS_CMYK));
+    EXPECT_NEAR(rgb8(inks, 3, 3)[0], 255, 3);
+    EXPECT_NEAR(rgb8(inks, 3, 3)[1], 0, 3);
+    EXPECT_NEAR(rgb8(inks, 3, 3)[2], 255, 3);
 }
 
 TEST(GlimprepDecode, ExifOrientationOnlyFromWholeEntries) {
