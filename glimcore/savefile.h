@@ -1,17 +1,38 @@
 // Atomic replacement of a file that holds the user's work.
 //
-// save_begin opens a temporary file beside the target; save_commit flushes it
-// and renames it over the target. On any failure one message names the target
-// and the reason, the temporary file is removed and an earlier file stays whole.
+// save_begin opens a temporary file beside the target; save_commit flushes it,
+// syncs it and renames it over the target. On any failure one message names
+// the target and the reason, the temporary file is removed and an earlier file
+// stays whole.
+//
+// A target that is a symbolic link is saved through to the file it names, so
+// the link stays a link. A replaced file keeps its mode (and, where the
+// process may set them, its owner and group); a new file gets the mode the
+// umask gives it. A target that exists and is not a regular file (a device, a
+// FIFO) is written in place: renaming over it would replace it.
 #pragma once
 
 #include <cstdio>
 
+constexpr int SAVE_PATH_SIZE = 4096;
+
 struct save_file {
-    FILE *stream;         // the temporary file, open for writing
-    const char *target;   // the name the file gets on success
-    char temp_name[4096]; // the temporary file beside the target
+    FILE *stream;                   // open for writing; its writes go to fd
+    const char *target;             // the name the caller gave, for messages
+    char path[SAVE_PATH_SIZE];      // the file written: target with its links followed
+    char temp_name[SAVE_PATH_SIZE]; // the temporary file beside path; empty when direct
+    int fd;                         // the descriptor under stream
+    int error;                      // errno of the first write that failed, 0 while none did
+    bool direct;                    // path exists and is no regular file: written in place
 };
+
+// Sets the process-wide signal dispositions that saves rely on; call it once
+// at the start of every program that saves. A file-size limit or a console
+// that went away (SIGXFSZ, SIGPIPE) then fails a write instead of killing the
+// process, so a save is reported and earlier work is kept; SIGINT, SIGTERM and
+// SIGHUP remove the temporary file of a save under way before the process
+// dies of the signal. A signal that the process inherited as ignored stays so.
+void save_init();
 
 // Opens the temporary file; returns its stream, or nullptr after a message.
 FILE *save_begin(save_file *file, const char *target);

@@ -10,6 +10,7 @@
 #include "names.h"
 #include "netsize.h"
 #include "objects.h"
+#include "savefile.h"
 #include "scene.h"
 
 static char picture_name[NAME_SIZE] = "sep.ppm"; // first argument
@@ -42,6 +43,7 @@ static bool take_arguments(int argc, char *argv[]) {
 
 int main(int argc, char *argv[]) {
     message_set_program("glimcut");
+    save_init();
     int status =
         arg_conventions(&argc, argv, {"glimcut", usage, help, true, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;

@@ -11,6 +11,7 @@
 #include "net.h"
 #include "netfile.h"
 #include "objects.h"
+#include "savefile.h"
 #include "scene.h"
 
 constexpr int RECALL_LIMIT = 500;
@@ -47,6 +48,7 @@ static bool take_arguments(int argc, char *argv[]) {
 
 int main(int argc, char *argv[]) {
     message_set_program("glimsee");
+    save_init();
     int status =
         arg_conventions(&argc, argv, {"glimsee", usage, help, true, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;
@@ -57,8 +59,16 @@ int main(int argc, char *argv[]) {
     printf("Initializing network...\n");
     net_init();
     printf("Loading network %s...\n", net_file_name);
-    // A missing network file is no fault: recall then uses the fresh network.
-    bool whole = net_load(net_file_name) != LOAD_FAILED;
+    // Recall in a network that did not load would write results that look
+    // real; none are written instead.
+    load_result loaded = net_load(net_file_name);
+    if (loaded != LOAD_OK) {
+        fflush(stdout);
+        fprintf(stderr, "glimsee: nothing recognised: network file %s %s\n", net_file_name,
+                loaded == LOAD_MISSING ? "is missing" : "does not load whole");
+        return EXIT_FAILURE;
+    }
+    bool whole = true;
     printf("Separating picture...\n");
     if (scene_load(picture_name) != 0) whole = false;
     int count = object_count();

@@ -9,6 +9,7 @@
 #include "messages.h"
 #include "net.h"
 #include "netfile.h"
+#include "savefile.h"
 
 constexpr int TEACHING_PASSES = 200;
 constexpr int RECALL_LIMIT = 100;
@@ -69,6 +70,7 @@ static const char *const help[] = {
 // Arguments are ignored, but for the options every program takes.
 int main(int argc, char *argv[]) {
     message_set_program("glimtest");
+    save_init();
     int status =
         arg_conventions(&argc, argv, {"glimtest", usage, help, false, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;

@@ -11,6 +11,7 @@
 #include "cmdline.h"
 #include "messages.h"
 #include "names.h"
+#include "savefile.h"
 #include "views.h"
 
 static char out_name[NAME_SIZE];                     // -o FILE, or the command's default
@@ -120,6 +121,7 @@ static int usage_error(const char *reason, const char *command) {
 
 int main(int argc, char *argv[]) {
     message_set_program("glimview");
+    save_init();
     // The reader messages are errors here, and stdout may hold a table.
     message_set_stream(stderr);
     int status = arg_conventions(&argc, argv, program);
