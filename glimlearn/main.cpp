@@ -10,10 +10,12 @@
 #include "actfile.h"
 #include "cmdline.h"
 #include "divergence.h"
+#include "folderlock.h"
 #include "messages.h"
 #include "names.h"
 #include "net.h"
 #include "netfile.h"
+#include "savefile.h"
 
 constexpr int RECALL_LIMIT = 500;
 
@@ -22,8 +24,7 @@ static int nr_of_cycles = 50;                         // second argument
 static char pat_file_mask[NAME_SIZE] = "se-%d.act";   // third argument
 static char net_file_name[NAME_SIZE] = "glimnet.net"; // read at start, written at the end
 
-// One pattern file's vector; nodes are allocated zero-filled, so units that
-// no file sets stay 0.
+// One pattern file's vector.
 struct pattern_node {
     pattern_node *next;
     int act[NETSIZE];
@@ -64,30 +65,40 @@ static bool take_arguments(int argc, char *argv[]) {
     return true;
 }
 
-// Reads the pattern files into a list in file order. Returns false when a
-// file was missing or malformed or the list had to be cut short.
-static bool load_patterns() {
-    bool whole = true;
+// Reads the pattern files into a list in file order. Each file is read whole
+// before a node is made for it, so that a file that is not there costs no
+// memory. Stops at the first file that does not load whole and gives its name
+// and what is wrong in failed; returns false then, or when the list had to be
+// cut short for want of memory.
+static bool load_patterns(char *failed, size_t failed_size) {
     printf("     ");
     for (int i = 0; i < nr_of_files; i++) {
         printf("\b\b\b\b\b%5d", i);
         char name[NAME_SIZE];
         name_format(name, pat_file_mask, i);
-        pattern_node *node = (pattern_node *)calloc(1, sizeof(pattern_node));
+        int act[NETSIZE] = {};
+        load_result loaded = act_load(act, name);
+        if (loaded != LOAD_OK) {
+            snprintf(failed, failed_size, "pattern file %s %s", name,
+                     loaded == LOAD_MISSING ? "is missing" : "does not load whole");
+            return false;
+        }
+        pattern_node *node = (pattern_node *)malloc(sizeof(pattern_node));
         if (!node) {
             printf("  ERROR: not enough memory at file nr. %d; truncating", i);
             nr_of_files = i;
             return false;
         }
+        node->next = nullptr;
+        memcpy(node->act, act, sizeof act);
         if (!pattern_head)
             pattern_head = node;
         else
             pattern_tail->next = node;
         pattern_tail = node;
-        if (act_load(node->act, name) != LOAD_OK) whole = false;
     }
     printf("\n");
-    return whole;
+    return true;
 }
 
 // The counter after "Learning cycle %d -" overwrites the last five of its six
@@ -129,8 +140,17 @@ static void free_patterns() {
     pattern_head = pattern_tail = nullptr;
 }
 
+// Learning over a file that did not load would replace the user's network
+// with one taught from a part of what they meant; nothing is saved instead.
+static int refuse_learning(const char *why) {
+    free_patterns();
+    message_error("nothing learned or saved: %s", why);
+    return EXIT_FAILURE;
+}
+
 int main(int argc, char *argv[]) {
     message_set_program("glimlearn");
+    save_init();
     // The first two arguments are numbers, so -3 there is a number, not an option.
     int status =
         arg_conventions(&argc, argv, {"glimlearn", usage, help, true, 2, ARG_OPTIONS_SHARED});
@@ -141,12 +161,23 @@ int main(int argc, char *argv[]) {
     bool whole = true;
     printf("Initializing network...\n");
     net_init();
+    // Runs in one folder take turns from loading the network to saving it, so
+    // each goes on from the network the one before saved and none is lost.
+    folder_lock(".", "glimlearn");
     printf("Loading network %s...\n", net_file_name);
     // A missing network file is the first run, not a fault.
-    if (net_load(net_file_name) == LOAD_FAILED) whole = false;
+    if (net_load(net_file_name) == LOAD_FAILED) {
+        char why[NAME_SIZE + 64];
+        snprintf(why, sizeof why, "network file %s does not load whole", net_file_name);
+        return refuse_learning(why);
+    }
     divergence_watch(DIVERGENCE_LOADED);
     printf("Loading patterns ...\n");
-    if (!load_patterns()) whole = false;
+    char failed[NAME_SIZE + 64] = "";
+    if (!load_patterns(failed, sizeof failed)) {
+        if (failed[0]) return refuse_learning(failed);
+        whole = false;
+    }
     teach_patterns();
     test_recall();
     printf("Saving network to %s...\n", net_file_name);

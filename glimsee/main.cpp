@@ -63,9 +63,8 @@ int main(int argc, char *argv[]) {
     // real; none are written instead.
     load_result loaded = net_load(net_file_name);
     if (loaded != LOAD_OK) {
-        fflush(stdout);
-        fprintf(stderr, "glimsee: nothing recognised: network file %s %s\n", net_file_name,
-                loaded == LOAD_MISSING ? "is missing" : "does not load whole");
+        message_error("nothing recognised: network file %s %s", net_file_name,
+                      loaded == LOAD_MISSING ? "is missing" : "does not load whole");
         return EXIT_FAILURE;
     }
     bool whole = true;

@@ -181,38 +181,6 @@ TEST(Glimlearn, RunWithoutCyclesWritesTheLoadedNetworkBackUnchanged) {
     EXPECT_EQ(dir.read("glimnet.net"), loaded);
 }
 
-// A missing pattern file is taught as zeros, a cut one as far as it was read.
-TEST(Glimlearn, MissingOrBrokenPatternFilesAreTaughtAsReadAndFailTheRun) {
-    scratch_dir dir;
-    pattern third = bars(9);
-    write_patterns(dir, {bars(8)});
-    // se-1.act is missing; se-2.act ends after 100 values.
-    std::string text;
-    for (int u = 0; u < 100; u++)
-        text += std::to_string(third[u]) + ", ";
-    dir.write("se-2.act", "int act[256] = {\n  " + text + "\n}\n");
-    run_result r = run_in(dir, GLIMLEARN_PATH, {"3", "3"});
-    expect_recorded(r.out, "broken-patterns.out");
-    EXPECT_NE(r.status, 0);
-    expect_network(dir, 556368u, 0x371be8b6d39a4a42u);
-}
-
-// The run goes on from the fresh network, as a first run does.
-TEST(Glimlearn, MalformedNetworkFileFailsTheRun) {
-    scratch_dir dir, first;
-    write_patterns(dir, {bars(10)});
-    write_patterns(first, {bars(10)});
-    dir.write("glimnet.net", "not a network\n");
-    run_result r = run_in(dir, GLIMLEARN_PATH, {"1", "1"});
-    run_result first_run = run_in(first, GLIMLEARN_PATH, {"1", "1"});
-    std::string out = first_run.out;
-    out.replace(out.find(NO_NETWORK), NO_NETWORK.size(),
-                "  File format error in glimnet.net/0.-, breaking.\n");
-    EXPECT_EQ(r.out, out);
-    EXPECT_NE(r.status, 0);
-    EXPECT_EQ(dir.read("glimnet.net"), first.read("glimnet.net"));
-}
-
 TEST(Glimlearn, EmptyPatternListSkipsTheRecallTestAndStillSaves) {
     scratch_dir dir;
     run_result r = run_in(dir, GLIMLEARN_PATH, {"0", "2"});
