@@ -1,5 +1,6 @@
 #include "run_program.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -85,6 +86,9 @@ started_program run_start(const scratch_dir &dir, const std::string &program,
     pid_t pid = fork();
     if (pid == 0) {
         setsid();
+        // Whatever the test runner ignores, the program meets signals as a user's shell gives them.
+        for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+            signal(signal_number, SIG_DFL);
         int in = open("/dev/null", O_RDONLY);
         int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -100,6 +104,8 @@ started_program run_start(const scratch_dir &dir, const std::string &program,
             (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0))
             _exit(126);
         if (chdir(dir.path().c_str()) != 0) _exit(126);
+        for (const std::string &setting : options.environment)
+            putenv(const_cast<char *>(setting.c_str()));
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);

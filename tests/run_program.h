@@ -39,6 +39,8 @@ struct run_options {
     // Run as user and group nobody when the test runs as root, so that file
     // permissions bind the program as they bind any user.
     bool unprivileged = false;
+    // Settings added to the program's environment, each "NAME=value".
+    std::vector<std::string> environment;
 };
 
 // Runs program with args in dir: a session of its own without a controlling
