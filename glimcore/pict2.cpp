@@ -3,6 +3,7 @@
 // on every run and every machine, so no sum may be reordered.
 #include "pict2.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -16,10 +17,10 @@ extern const double pi = acos(-1.0);
 
 // The sines and cosines of the transform's angles for PROFILE_LENGTH values,
 // term q of entry k at k * PROFILE_LENGTH + q; the angles are the same for
-// every object, so they are computed once, on first use.
+// every object, so each row is computed once, when an entry first needs it.
 static double dft_cos_table[PROFILE_LENGTH * PROFILE_LENGTH];
 static double dft_sin_table[PROFILE_LENGTH * PROFILE_LENGTH];
-static bool dft_tables_ready; // set once both tables are filled
+static bool dft_row_ready[PROFILE_LENGTH]; // row k of both tables is filled
 
 constexpr int PICTURE_WIDTH = 80; // the only picture the encoder accepts
 constexpr int PICTURE_HEIGHT = 60;
@@ -90,7 +91,7 @@ void encode_window(const signed char *window, int *act) {
     diameter_profile(window, profile);
     remove_mean(profile, PROFILE_LENGTH);
     normalize_max_abs(profile, PROFILE_LENGTH);
-    dft_magnitude(profile, spectrum);
+    spectrum_for_bars(profile, spectrum);
     normalize_max_abs(spectrum, PROFILE_LENGTH);
     encode_bars(spectrum, act);
 }
@@ -174,61 +175,113 @@ static bool same_bits(double x, double y) {
     return memcmp(&x, &y, sizeof x) == 0;
 }
 
-// Fills the tables with the cosine and sine of every term's angle, ((2 pi q) k) / 360.
-// Many terms share their angle to the last bit: doubling q and halving k scales
-// the two rounded products by powers of two, which is exact; exchanging q and
-// k mostly rounds alike; and row 0 is all zero angles. A term whose angle has
-// the very bits of one of those terms, filled before it, takes that term's
-// values, so cos and sin are called for about half of the terms, and every
-// value is still what they give for its angle.
-static void dft_fill_tables() {
-    double turn[PROFILE_LENGTH]; // 2 pi q, the first product of term q's angle
-    for (int q = 0; q < PROFILE_LENGTH; q++)
-        turn[q] = 2 * pi * q;
-    auto angle = [&](int q, int k) { return (turn[q] * k) / PROFILE_LENGTH; };
-    for (int k = 0; k < PROFILE_LENGTH; k++) {
-        for (int q = 0; q < PROFILE_LENGTH; q++) {
-            double phi = angle(q, k);
-            int term = k * PROFILE_LENGTH + q;
-            int source = -1;
-            if (k == 0 && q > 0 && same_bits(phi, angle(q - 1, k)))
-                source = term - 1;
-            else if (k % 2 == 0 && k > 0 && 2 * q < PROFILE_LENGTH &&
-                     same_bits(phi, angle(2 * q, k / 2)))
-                source = k / 2 * PROFILE_LENGTH + 2 * q;
-            else if (q < k && same_bits(phi, angle(k, q)))
-                source = q * PROFILE_LENGTH + k;
-            if (source >= 0) {
-                dft_cos_table[term] = dft_cos_table[source];
-                dft_sin_table[term] = dft_sin_table[source];
-            } else {
-                dft_cos_table[term] = cos(phi);
-                dft_sin_table[term] = sin(phi);
-            }
+// The angle of term q of entry k.
+static double dft_angle(int q, int k) {
+    return ((2 * pi * q) * k) / PROFILE_LENGTH;
+}
+
+// Fills row k of the tables with the cosine and sine of each term's angle.
+// Many terms share their angle to the last bit: doubling q and halving k
+// scales the two rounded products by powers of two, which is exact;
+// exchanging q and k mostly rounds alike; and row 0 is all zero angles. A
+// term whose angle has the very bits of one of those terms, filled before,
+// takes that term's values, so cos and sin are called for about half of the
+// terms, and every value is still what they give for its angle.
+static void dft_fill_row(int k) {
+    for (int q = 0; q < PROFILE_LENGTH; q++) {
+        double phi = dft_angle(q, k);
+        int term = k * PROFILE_LENGTH + q;
+        int source = -1;
+        if (k == 0 && q > 0 && same_bits(phi, dft_angle(q - 1, k)))
+            source = term - 1;
+        else if (k % 2 == 0 && k > 0 && 2 * q < PROFILE_LENGTH && dft_row_ready[k / 2] &&
+                 same_bits(phi, dft_angle(2 * q, k / 2)))
+            source = k / 2 * PROFILE_LENGTH + 2 * q;
+        else if (q != k && dft_row_ready[q] && same_bits(phi, dft_angle(k, q)))
+            source = q * PROFILE_LENGTH + k;
+        if (source >= 0) {
+            dft_cos_table[term] = dft_cos_table[source];
+            dft_sin_table[term] = dft_sin_table[source];
+        } else {
+            dft_cos_table[term] = cos(phi);
+            dft_sin_table[term] = sin(phi);
         }
     }
-    dft_tables_ready = true;
+    dft_row_ready[k] = true;
 }
 
 void dft_term(int k, int q, double *cosine, double *sine) {
-    if (!dft_tables_ready) dft_fill_tables();
+    if (!dft_row_ready[k]) dft_fill_row(k);
     *cosine = dft_cos_table[k * PROFILE_LENGTH + q];
     *sine = dft_sin_table[k * PROFILE_LENGTH + q];
 }
 
-// The transform is evaluated term by term in index order; a fast transform
-// would sum in another order and change the last bits.
+// Entry k of the transform's magnitudes: its terms in index order. A fast
+// transform would sum in another order and change the last bits.
+static double dft_entry(const double *in, int k) {
+    if (!dft_row_ready[k]) dft_fill_row(k);
+    const double *cosines = dft_cos_table + k * PROFILE_LENGTH;
+    const double *sines = dft_sin_table + k * PROFILE_LENGTH;
+    double re = 0.0, im = 0.0;
+    for (int q = 0; q < PROFILE_LENGTH; q++) {
+        re = re + in[q] * cosines[q];
+        im = im - in[q] * sines[q];
+    }
+    return sqrt(re * re + im * im);
+}
+
 void dft_magnitude(const double *in, double *out) {
-    if (!dft_tables_ready) dft_fill_tables();
-    for (int k = 0; k < PROFILE_LENGTH; k++) {
-        const double *cosines = dft_cos_table + k * PROFILE_LENGTH;
-        const double *sines = dft_sin_table + k * PROFILE_LENGTH;
-        double re = 0.0, im = 0.0;
-        for (int q = 0; q < PROFILE_LENGTH; q++) {
-            re = re + in[q] * cosines[q];
-            im = im - in[q] * sines[q];
+    for (int k = 0; k < PROFILE_LENGTH; k++)
+        out[k] = dft_entry(in, k);
+}
+
+// The bars read spectrum entries 2, 4, ..., 32 after the spectrum is divided
+// by its largest entry. So the spectrum is computed exactly, as dft_magnitude
+// computes it, at those entries, at their mirror images 358, ..., 328 (equal
+// in exact arithmetic, and either may be the larger after rounding) and at
+// as many more as it takes to prove that none of the rest can be the largest;
+// each of the rest becomes +0.0, which the division leaves below the largest.
+//
+// The proof uses the energy of the transform: the squares of all 360 true
+// magnitudes add up to 360 times the sum of the squared inputs, so no true
+// magnitude left out can exceed the square root of what the computed entries
+// leave of that sum. A computed entry and its true magnitude differ by at
+// most 1e-9 times (1 + the sum of |in[q]|): the angle ((2 pi q) k) / 360
+// (below 2300) is off by at most four roundings, 1.1e-12, and each sum of 360
+// terms rounds at most 360 times. Entries are added in pairs k, 360 - k,
+// the even frequencies first, where an object's profile, which repeats after
+// 180 degrees, has its energy. An input that is not finite (the
+// not-a-number profile of an empty window) takes the whole transform.
+void spectrum_for_bars(const double *in, double *spectrum) {
+    double magnitude_sum = 0.0, square_sum = 0.0;
+    for (int q = 0; q < PROFILE_LENGTH; q++) {
+        if (!std::isfinite(in[q])) {
+            dft_magnitude(in, spectrum);
+            return;
         }
-        out[k] = sqrt(re * re + im * im);
+        magnitude_sum += fabs(in[q]);
+        square_sum += in[q] * in[q];
+    }
+    const double error = 1e-9 * (1.0 + magnitude_sum);
+    double energy_left = PROFILE_LENGTH * square_sum * (1 + 1e-9) + error;
+    double largest = 0.0;
+    for (int k = 0; k < PROFILE_LENGTH; k++)
+        spectrum[k] = 0.0;
+    auto compute = [&](int k) {
+        spectrum[k] = dft_entry(in, k);
+        if (spectrum[k] > largest) largest = spectrum[k];
+        double at_least = std::max(spectrum[k] - error, 0.0);
+        energy_left -= at_least * at_least * (1 - 1e-9);
+    };
+    compute(0);
+    const int half = PROFILE_LENGTH / 2;
+    for (int pass = 0; pass < 2; pass++) {
+        for (int f = 2 - pass; f <= half; f += 2) {
+            bool read_by_bars = f <= 2 * BAR_ROWS && pass == 0;
+            if (!read_by_bars && sqrt(std::max(energy_left, 0.0)) + 2 * error < largest) return;
+            compute(f);
+            if (f != half) compute(PROFILE_LENGTH - f);
+        }
     }
 }
 

@@ -46,6 +46,11 @@ void normalize_max_abs(double *values, int count);
 // it is and must not overlap out.
 void dft_magnitude(const double *in, double *out);
 
+// The spectrum as the bars need it: entries 2, 4, ..., 32 and the largest
+// entry with the very bits that dft_magnitude gives them, every other entry
+// +0.0 (or all of them as dft_magnitude gives them).
+void spectrum_for_bars(const double *in, double *spectrum);
+
 // The cosine and sine that dft_magnitude uses for term q of entry k (both
 // 0 to PROFILE_LENGTH - 1), for the tests.
 void dft_term(int k, int q, double *cosine, double *sine);
