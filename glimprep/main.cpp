@@ -15,6 +15,7 @@
 #include "cmdline.h"
 #include "decode.h"
 #include "fit.h"
+#include "messages.h"
 #include "savefile.h"
 
 static const char *const usage[] = {
@@ -53,7 +54,7 @@ struct prep_request {
 };
 
 static bool usage_error(const char *what, const char *why) {
-    fprintf(stderr, "glimprep: %s: %s; see glimprep --help.\n", what, why);
+    message_error("%s: %s; see glimprep --help.", what, why);
     return false;
 }
 
@@ -169,7 +170,7 @@ static int take_arguments(int argc, char *argv[], prep_request *request) {
 static bool read_whole(const char *name, std::vector<unsigned char> *data) {
     FILE *in = fopen(name, "rb");
     if (!in) {
-        fprintf(stderr, "glimprep: %s: cannot open: %s\n", name, strerror(errno));
+        message_error("%s: cannot open: %s", name, strerror(errno));
         return false;
     }
     unsigned char block[65536];
@@ -179,7 +180,7 @@ static bool read_whole(const char *name, std::vector<unsigned char> *data) {
     int error = ferror(in) ? errno : 0;
     fclose(in);
     if (error) {
-        fprintf(stderr, "glimprep: %s: cannot read: %s\n", name, strerror(error));
+        message_error("%s: cannot read: %s", name, strerror(error));
         return false;
     }
     return true;
@@ -199,7 +200,7 @@ static bool save_picture(const std::string &output, const unsigned char *raster)
     if (!out) return false;
     fprintf(out, "P6\n%d %d\n255\n", PREP_WIDTH, PREP_HEIGHT);
     if (fwrite(raster, 3, PREP_WIDTH * PREP_HEIGHT, out) != PREP_WIDTH * PREP_HEIGHT) {
-        fprintf(stderr, "glimprep: %s: cannot write: %s\n", output.c_str(), strerror(errno));
+        message_error("%s: cannot write: %s", output.c_str(), strerror(errno));
         save_abandon(&file);
         return false;
     }
@@ -207,14 +208,15 @@ static bool save_picture(const std::string &output, const unsigned char *raster)
 }
 
 int main(int argc, char *argv[]) {
+    message_set_program("glimprep");
     int status = arg_conventions(&argc, argv, program);
     if (status >= 0) return status;
     prep_request request;
     status = take_arguments(argc, argv, &request);
     if (status >= 0) return status;
     if (is_input(request.input, request.output)) {
-        fprintf(stderr, "glimprep: %s: the output would overwrite the input; give another OUTPUT\n",
-                request.output.c_str());
+        message_error("%s: the output would overwrite the input; give another OUTPUT",
+                      request.output.c_str());
         return EXIT_FAILURE;
     }
 
@@ -225,7 +227,7 @@ int main(int argc, char *argv[]) {
     prep_picture picture;
     char error[PREP_ERROR_SIZE];
     if (!prep_decode(data.data(), data.size(), options, &picture, error)) {
-        fprintf(stderr, "glimprep: %s: %s\n", request.input, error);
+        message_error("%s: %s", request.input, error);
         return EXIT_FAILURE;
     }
     prep_format format = prep_sniff(data.data(), data.size());
@@ -235,9 +237,8 @@ int main(int argc, char *argv[]) {
     if (request.has_crop) {
         crop = request.crop;
         if (crop.x + crop.width > picture.width || crop.y + crop.height > picture.height) {
-            fprintf(stderr,
-                    "glimprep: --crop %ld,%ld,%ld,%ld: not inside the picture of %d x %d pixels\n",
-                    crop.x, crop.y, crop.width, crop.height, picture.width, picture.height);
+            message_error("--crop %ld,%ld,%ld,%ld: not inside the picture of %d x %d pixels",
+                          crop.x, crop.y, crop.width, crop.height, picture.width, picture.height);
             return EXIT_FAILURE;
         }
     }

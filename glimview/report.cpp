@@ -9,6 +9,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "messages.h"
 #include "netfile.h"
 #include "pict2.h"
 #include "ppmheader.h"
@@ -49,7 +50,7 @@ static bool read_picture(const char *name, report_picture *picture) {
     picture->name = name;
     FILE *in = fopen(name, "rb");
     if (!in) {
-        fprintf(stderr, "glimview report: cannot open picture %s: %s.\n", name, strerror(errno));
+        message_error("picture %s: cannot open: %s", name, strerror(errno));
         return false;
     }
     ppm_header header;
@@ -60,12 +61,11 @@ static bool read_picture(const char *name, report_picture *picture) {
     bool whole = fits && fread(picture->rgb.data(), 1, PICTURE_BYTES, in) == PICTURE_BYTES;
     fclose(in);
     if (!fits)
-        fprintf(stderr,
-                "glimview report: picture %s is not an 80 x 60 PPM picture (P6, maximum 255); "
-                "glimprep makes one.\n",
-                name);
+        message_error("picture %s: not an 80 x 60 PPM picture (P6, maximum 255); glimprep "
+                      "makes one",
+                      name);
     else if (!whole)
-        fprintf(stderr, "glimview report: picture %s ends before its last pixel.\n", name);
+        message_error("picture %s: ends before its last pixel", name);
     return whole;
 }
 
@@ -74,7 +74,7 @@ static bool cut_objects(const report_picture &picture, std::vector<report_box> *
                         std::vector<std::vector<int>> *acts) {
     int loaded = scene_load(picture.name.c_str());
     if (loaded != 0) {
-        fprintf(stderr, "glimview report: picture %s not segmented.\n", picture.name.c_str());
+        message_error("picture %s: not segmented", picture.name.c_str());
         return false;
     }
     for (int j = 0; j < object_count(); j++) {
@@ -83,8 +83,7 @@ static bool cut_objects(const report_picture &picture, std::vector<report_box> *
         int encoded =
             encode_object(picture.name.c_str(), box.x, box.y, box.width, box.height, act.data());
         if (encoded != 0) {
-            fprintf(stderr, "glimview report: object %d of %s not encoded.\n", j,
-                    picture.name.c_str());
+            message_error("picture %s: object %d not encoded", picture.name.c_str(), j);
             return false;
         }
         boxes->push_back(box);
@@ -96,8 +95,7 @@ static bool cut_objects(const report_picture &picture, std::vector<report_box> *
 static bool read_labels(const char *name, std::vector<std::string> *labels) {
     FILE *in = fopen(name, "r");
     if (!in) {
-        fprintf(stderr, "glimview report: cannot open labels file %s: %s.\n", name,
-                strerror(errno));
+        message_error("labels file %s: cannot open: %s", name, strerror(errno));
         return false;
     }
     std::string line;
@@ -114,21 +112,20 @@ static bool read_labels(const char *name, std::vector<std::string> *labels) {
     if (!line.empty()) labels->push_back(line);
     bool failed = ferror(in);
     fclose(in);
-    if (failed) fprintf(stderr, "glimview report: cannot read labels file %s.\n", name);
+    if (failed) message_error("labels file %s: cannot read", name);
     return !failed;
 }
 
 static bool load_network(const char *name) {
     struct stat file;
     if (stat(name, &file) != 0 && errno == ENOENT) {
-        fprintf(stderr, "glimview report: no network file %s; teach one with glimlearn.\n", name);
+        message_error("network file %s: missing; teach one with glimlearn", name);
         return false;
     }
     net_verbose = 0;
     net_init();
     load_result read = net_load(name);
-    if (read != LOAD_OK || net_broken)
-        fprintf(stderr, "glimview report: network file %s not read.\n", name);
+    if (read != LOAD_OK || net_broken) message_error("network file %s: not read", name);
     return read == LOAD_OK && !net_broken;
 }
 
@@ -233,9 +230,8 @@ static bool out_is_input(const report_arguments &args) {
         struct stat in_stat;
         if (stat(input, &in_stat) == 0 && in_stat.st_dev == out_stat.st_dev &&
             in_stat.st_ino == out_stat.st_ino) {
-            fprintf(stderr,
-                    "glimview report: output file %s is the input file %s; choose another -o.\n",
-                    args.out.c_str(), input);
+            message_error("output file %s is the input file %s; choose another -o.",
+                          args.out.c_str(), input);
             return true;
         }
     }
@@ -269,7 +265,7 @@ int view_report(int argc, char *argv[]) {
         result.training.push_back(picture);
     }
     if (result.learned.empty()) {
-        fprintf(stderr, "glimview report: the training pictures hold no objects.\n");
+        message_error("training pictures: no objects in them");
         return -1;
     }
     if (!load_network(args.network)) return -1;
@@ -302,6 +298,6 @@ int view_report(int argc, char *argv[]) {
     // stdout and stderr go to one place.
     fflush(stdout);
     if (report_draw(result, args.out.c_str()) != 0) return -1;
-    fprintf(stderr, "glimview report: wrote %s\n", args.out.c_str());
+    message_error("wrote %s", args.out.c_str());
     return 0;
 }

@@ -50,7 +50,7 @@ TEST_F(GlimviewReport, VerdictsOnTheSamples) {
                        "moved_bits=2 verdict=recognised learned=4 label=cross\n"
                        "object=3 box=29,35,20,19 before=0 before_bits=0 after=0 after_bits=0 "
                        "moved_bits=0 verdict=recognised learned=0 label=square\n");
-    EXPECT_EQ(run.err, "glimview report: wrote test-1-report.png\n");
+    EXPECT_EQ(run.err, "glimview: wrote test-1-report.png\n");
     // The picture, 640 x 480, beside one column of six learned objects.
     EXPECT_EQ(png_size(dir.read("test-1-report.png")), std::make_pair(920, 516));
 
@@ -87,17 +87,16 @@ TEST_F(GlimviewReport, RefusedInputWritesNothing) {
         const char *message;
     } cases[] = {
         {{"wide.ppm", "--learned", "train.ppm"},
-         "glimview report: picture wide.ppm is not an 80 x 60 PPM picture (P6, maximum 255); "
-         "glimprep makes one.\n"},
+         "glimview: picture wide.ppm: not an 80 x 60 PPM picture (P6, maximum 255); glimprep "
+         "makes one\n"},
         {{"test-1.ppm", "--learned", "cut.ppm"},
-         "glimview report: picture cut.ppm ends before its last pixel.\n"},
+         "glimview: picture cut.ppm: ends before its last pixel\n"},
         {{"test-1.ppm", "--learned", "train.ppm", "--net", "none.net"},
-         "glimview report: no network file none.net; teach one with glimlearn.\n"},
+         "glimview: network file none.net: missing; teach one with glimlearn\n"},
         {{"test-1.ppm", "--learned", "train.ppm", "--labels", "none.txt"},
-         "glimview report: cannot open labels file none.txt: No such file or directory.\n"},
+         "glimview: labels file none.txt: cannot open: No such file or directory\n"},
         {{"test-1.ppm", "--learned", "train.ppm", "-o", "train.ppm"},
-         "glimview report: output file train.ppm is the input file train.ppm; choose another "
-         "-o.\n"},
+         "glimview: output file train.ppm is the input file train.ppm; choose another -o.\n"},
         {{"test-1.ppm"},
          "glimview report: give the training pictures with --learned; see "
          "glimview --help.\n"},
