@@ -23,7 +23,6 @@ pattern bars(int seed) {
     return act;
 }
 
-// Writes pattern files in the character layout, as the pattern maker does.
 // The first columns of every row on: such patterns nest, and no threshold
 // tells a unit of the narrower one apart from the wider one.
 pattern columns(int count) {
@@ -33,6 +32,7 @@ pattern columns(int count) {
     return act;
 }
 
+// Writes pattern files in the character layout, as the pattern maker does.
 void write_patterns(const scratch_dir &dir, const std::vector<pattern> &patterns,
                     const std::string &stem = "se-") {
     act_file_layout = ACT_LAYOUT_CHARACTERS;
