@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,6 +29,10 @@ static struct termios raw_settings;          // the same without line editing an
 static struct sigaction stop_action;         // the Ctrl-Z handler, set again after each stop
 
 static const int ending_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+// The handlers of ending_signals set before key_wait_setup (such as the one
+// that removes a save's temporary file), called after the terminal is restored.
+using signal_handler = void (*)(int);
+static signal_handler ending_before[std::size(ending_signals)];
 
 // Writes to the terminal from the program and from the handlers alike; a
 // failed write costs only the hint.
@@ -79,6 +84,8 @@ static void terminal_restore() {
 static void on_ending_signal(int signal_number) {
     if (terminal >= 0) terminal_restore();
     signal(signal_number, SIG_DFL);
+    for (size_t i = 0; i < std::size(ending_signals); i++)
+        if (ending_signals[i] == signal_number && ending_before[i]) ending_before[i](signal_number);
     raise(signal_number); // delivered when the handler returns
 }
 
@@ -123,22 +130,24 @@ static void handled_signals(sigset_t *set) {
 
 // Handlers block each other, so none runs inside another; system calls that
 // they interrupt go on. A signal the process was started to ignore stays
-// ignored.
-static void handle(int signal_number, void (*handler)(int), struct sigaction *action) {
+// ignored. Returns the handler function set before, or null.
+static signal_handler handle(int signal_number, signal_handler handler, struct sigaction *action) {
     struct sigaction previous;
     sigaction(signal_number, nullptr, &previous);
-    if (previous.sa_handler == SIG_IGN) return;
+    if (previous.sa_handler == SIG_IGN) return nullptr;
     *action = {};
     action->sa_handler = handler;
     action->sa_flags = SA_RESTART;
     handled_signals(&action->sa_mask);
     sigaction(signal_number, action, nullptr);
+    bool function = !(previous.sa_flags & SA_SIGINFO) && previous.sa_handler != SIG_DFL;
+    return function ? previous.sa_handler : nullptr;
 }
 
 void key_wait_setup() {
     struct sigaction action;
-    for (int signal_number : ending_signals)
-        handle(signal_number, on_ending_signal, &action);
+    for (size_t i = 0; i < std::size(ending_signals); i++)
+        ending_before[i] = handle(ending_signals[i], on_ending_signal, &action);
     handle(SIGTSTP, on_stop_signal, &stop_action);
     handle(SIGCONT, on_continue, &action);
 }

@@ -6,9 +6,11 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -202,6 +204,43 @@ TEST_F(KeyWait, TerminatedInTheBackgroundDiesWithoutStoppingAgain) {
     EXPECT_EQ(local_flags(), before.c_lflag);
     EXPECT_EQ(output.find(hint), std::string::npos);
     EXPECT_FALSE(dir.exists("glimtest.net"));
+}
+
+// The key wait's handlers come after the save's: a signal during the save at
+// the end still removes the save's temporary file, then ends the run.
+TEST(KeyWaitHandlers, TerminationDuringTheSaveLeavesNoTemporaryFile) {
+    int stops = 0;
+    for (int attempt = 0; attempt < 20 && stops == 0; attempt++) {
+        scratch_dir dir;
+        int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_CREATE), 0);
+        started_program started = run_start(dir, GLIMTEST_PATH);
+        bool seen = false;
+        alignas(struct inotify_event) char buffer[4096];
+        struct pollfd ready = {watch, POLLIN, 0};
+        while (!seen && poll(&ready, 1, 60000) == 1) {
+            ssize_t length = read(watch, buffer, sizeof buffer);
+            for (ssize_t at = 0; at < length;) {
+                const auto *event = reinterpret_cast<const struct inotify_event *>(buffer + at);
+                seen = seen || (event->len > 0 && strncmp(event->name, "glimtest.net.", 13) == 0);
+                at += (ssize_t)(sizeof(struct inotify_event) + event->len);
+            }
+        }
+        if (seen) kill(started.pid, SIGTERM);
+        close(watch);
+        run_result r = run_wait(started);
+        ASSERT_TRUE(seen) << r.out << r.err;
+        if (r.status == 0) continue; // the save was done before the signal came
+        EXPECT_EQ(r.status, 128 + SIGTERM);
+        auto files = dir.files();
+        if (files.empty() || (files.size() == 1 && files.count("glimtest.net"))) {
+            stops += files.empty();
+        } else {
+            ADD_FAILURE() << "left behind: " << files.begin()->first;
+        }
+    }
+    EXPECT_GT(stops, 0) << "every run saved before the signal";
 }
 
 } // namespace
