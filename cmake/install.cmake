@@ -40,10 +40,11 @@ foreach(source ${glim_man_sources})
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${glim_man_compressed})
 
-# share/doc/glim: the README, the picture it shows, and the sample pictures.
+# share/doc/glim: the README, the pictures it shows, and the sample pictures
+# with the names of the training picture's shapes.
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES docs/test-1-scene.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
-install(FILES samples/train.ppm samples/test-1.ppm samples/test-2.ppm
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.png")
+install(FILES samples/train.ppm samples/test-1.ppm samples/test-2.ppm samples/train-labels.txt
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/samples)
 
 # The Debian package. dpkg-shlibdeps reads the libraries the programs link and
