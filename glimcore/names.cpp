@@ -90,3 +90,23 @@ int name_format(char *name, const char *mask, int number) {
     }
     return 0;
 }
+
+int name_picture_mask(char *mask, const char *picture, const char *suffix) {
+    const char *base = strrchr(picture, '/');
+    base = base ? base + 1 : picture;
+    const char *dot = strrchr(base, '.');
+    const char *stem_end = dot && dot != base ? dot : picture + strlen(picture);
+    char built[2 * NAME_SIZE + 2];
+    size_t length = 0;
+    for (const char *c = picture; c < stem_end && length < 2 * NAME_SIZE; c++) {
+        if (*c == '%') built[length++] = '%';
+        built[length++] = *c;
+    }
+    int total = snprintf(built + length, sizeof built - length, "-%s", suffix);
+    if (length + (size_t)total > (size_t)NAME_MAX_LENGTH) {
+        fprintf(stderr, "  Picture name too long for the names of its files: %s\n", picture);
+        return -1;
+    }
+    memcpy(mask, built, length + (size_t)total + 1);
+    return 0;
+}

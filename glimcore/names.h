@@ -28,3 +28,10 @@ int name_check_mask(const char *mask, mask_rule rule);
 // Formats the name of file number from a checked mask into a name buffer.
 // 0 on success; -1 after a message on stderr when the name would not fit.
 int name_format(char *name, const char *mask, int number);
+
+// The mask of a picture's files in a run over many pictures: the picture's
+// name less the extension of its last component (from its last '.'), every
+// '%' doubled, then '-' and suffix, a default mask such as "ca-%d.act"; so
+// "pics/cat.ppm" gives "pics/cat-ca-%d.act". 0 on success; -1 after a message
+// on stderr when the mask would not fit a name buffer.
+int name_picture_mask(char *mask, const char *picture, const char *suffix);

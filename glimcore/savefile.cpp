@@ -11,11 +11,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "messages.h"
+
 // The temporary file of the save under way, for the signal handler; null
 // when no temporary file exists.
 static const char *volatile save_active_temp;
 // Counts temporary names tried in this process, so that no two are alike.
 static unsigned save_name_counter;
+// Whether save_commit syncs each file before its rename; see save_set_sync_each.
+static bool save_sync_each = true;
+// One open directory per file system that holds files saved without their own
+// sync, for save_sync_all; past DEFERRED_SYSTEMS of them, a sync of all.
+constexpr int DEFERRED_SYSTEMS = 8;
+static int deferred_dirs[DEFERRED_SYSTEMS];
+static dev_t deferred_devices[DEFERRED_SYSTEMS];
+static int deferred_count;
+static bool deferred_beyond; // more file systems than deferred_dirs holds
 
 constexpr int LINK_HOPS_MAX = 40; // as the kernel allows when it follows links itself
 constexpr int TEMP_TRIES = 100;   // attempts to find a free temporary name
@@ -201,13 +212,44 @@ FILE *save_begin(save_file *file, const char *target) {
     return file->stream;
 }
 
+// Keeps a directory open on the file system of the file saved at path, once
+// per file system, for save_sync_all.
+static void note_deferred(const char *path) {
+    char directory[SAVE_PATH_SIZE];
+    const char *slash = strrchr(path, '/');
+    if (!slash)
+        snprintf(directory, sizeof directory, ".");
+    else
+        snprintf(directory, sizeof directory, "%.*s", (int)(slash - path == 0 ? 1 : slash - path),
+                 path);
+    int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat status;
+    if (fd < 0 || fstat(fd, &status) != 0) {
+        if (fd >= 0) close(fd);
+        deferred_beyond = true;
+        return;
+    }
+    for (int i = 0; i < deferred_count; i++)
+        if (deferred_devices[i] == status.st_dev) {
+            close(fd);
+            return;
+        }
+    if (deferred_count == DEFERRED_SYSTEMS) {
+        close(fd);
+        deferred_beyond = true;
+        return;
+    }
+    deferred_dirs[deferred_count] = fd;
+    deferred_devices[deferred_count++] = status.st_dev;
+}
+
 int save_commit(save_file *file) {
     int error = 0;
     if (fflush(file->stream) != 0 || ferror(file->stream) || file->error)
         error = file->error ? file->error : EIO;
     // A pipe or a device cannot be synced; a regular file must reach the disk
     // before it replaces the old one, or a crash could leave neither.
-    if (!error && !file->direct && fsync(file->fd) != 0) error = errno;
+    if (!error && !file->direct && save_sync_each && fsync(file->fd) != 0) error = errno;
     fclose(file->stream);
     file->stream = nullptr;
     if (close(file->fd) != 0 && !error) error = errno;
@@ -219,6 +261,27 @@ int save_commit(save_file *file) {
         return -1;
     }
     save_active_temp = nullptr;
+    if (!file->direct && !save_sync_each) note_deferred(file->path);
+    return 0;
+}
+
+void save_set_sync_each(bool sync_each) {
+    save_sync_each = sync_each;
+}
+
+int save_sync_all() {
+    int error = 0;
+    for (int i = 0; i < deferred_count; i++) {
+        if (syncfs(deferred_dirs[i]) != 0 && !error) error = errno;
+        close(deferred_dirs[i]);
+    }
+    deferred_count = 0;
+    if (deferred_beyond) sync();
+    deferred_beyond = false;
+    if (error) {
+        message_error("cannot bring the files written to the disk: %s", strerror(error));
+        return -1;
+    }
     return 0;
 }
 

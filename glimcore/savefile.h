@@ -40,6 +40,18 @@ FILE *save_begin(save_file *file, const char *target);
 // Finishes the file and renames it over the target; 0 on success, -1 after a message.
 int save_commit(save_file *file);
 
+// Whether save_commit syncs each file to the disk before it renames it over
+// the target; yes unless turned off. A run that writes many files it could
+// write again (the patterns and results of many pictures) turns it off and
+// calls save_sync_all once at its end. Until then a crash of the system (not
+// of the program) may leave those files empty or missing; every file is still
+// whole or absent as far as the program's own failures go.
+void save_set_sync_each(bool sync_each);
+
+// Brings every file saved without its own sync to the disk (a sync of each
+// file system that holds one). 0 on success, -1 after a message.
+int save_sync_all();
+
 // Gives up a file begun with save_begin after a failed write: closes and
 // removes the temporary file, and the target stays as it was. Prints nothing;
 // the caller says what went wrong.

@@ -3,6 +3,7 @@
 // from 0. It does not use the network.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "actfile.h"
 #include "cmdline.h"
@@ -15,6 +16,7 @@
 
 static char picture_name[NAME_SIZE] = "sep.ppm"; // first argument
 static char out_mask[NAME_SIZE] = "se-%d.act";   // second argument
+static bool each_picture;                        // --each: several pictures
 
 static const char *const usage[] = {
     "Usage: glimcut <picture_file> <out_file_mask>\n",
@@ -28,6 +30,8 @@ static const char *const help[] = {
     "Arguments:\n",
     "  picture_file   80 x 60 binary PPM (P6) picture, maximum 255; required\n",
     "  out_file_mask  name of object N's pattern file, %d for N; default se-%d.act\n",
+    "Several pictures: glimcut --each <picture_file>...\n",
+    "  patterns of DIR/NAME.ppm go to DIR/NAME-se-%d.act\n",
     nullptr,
 };
 
@@ -41,25 +45,63 @@ static bool take_arguments(int argc, char *argv[]) {
            name_format(name, out_mask, MAX_OBJECTS - 1) == 0;
 }
 
-int main(int argc, char *argv[]) {
-    message_set_program("glimcut");
-    save_init();
-    int status =
-        arg_conventions(&argc, argv, {"glimcut", usage, help, true, 0, ARG_OPTIONS_SHARED});
-    if (status >= 0) return status;
-    if (!take_arguments(argc, argv)) return EXIT_FAILURE;
+// With --each: every picture's name and pattern file mask are checked before
+// anything runs.
+static bool take_pictures(int argc, char *argv[]) {
+    char mask[NAME_SIZE], name[NAME_SIZE];
+    for (int i = 1; i < argc; i++)
+        if (name_copy(name, argv[i], "picture file") != 0 ||
+            name_picture_mask(mask, argv[i], out_mask) != 0 ||
+            name_check_mask(mask, MASK_EXACTLY_ONE) != 0 ||
+            name_format(name, mask, MAX_OBJECTS - 1) != 0)
+            return false;
+    return true;
+}
 
-    act_file_layout = ACT_LAYOUT_CHARACTERS;
+// The steps of one picture, as a run of its own takes them; returns the exit
+// status that run would have.
+static int cut_picture(const char *picture, const char *mask) {
     printf("Separating picture...\n");
-    bool whole = scene_load(picture_name) == 0;
+    bool whole = scene_load(picture) == 0;
     int count = object_count();
     printf("Number of objects: %d\n", count);
     for (int j = 0; j < count; j++) {
         int act[NETSIZE];
-        // A picture that the scene reader took but the encoder refuses ends the run.
-        if (object_announce_and_encode(picture_name, j, act) != 0) return EXIT_FAILURE;
-        if (object_save(act, out_mask, j) != 0) whole = false;
+        // A picture that the scene reader took but the encoder refuses ends its run.
+        if (object_announce_and_encode(picture, j, act) != 0) return EXIT_FAILURE;
+        if (object_save(act, mask, j) != 0) whole = false;
     }
     printf("Programm beendet.\n");
     return whole ? EXIT_SUCCESS : EXIT_FAILURE;
+}
+
+int main(int argc, char *argv[]) {
+    message_set_program("glimcut");
+    save_init();
+    // "--each" first selects the run over several pictures; the rest of the
+    // command line follows the usual conventions.
+    if (argc > 1 && strcmp(argv[1], "--each") == 0) {
+        each_picture = true;
+        argv[1] = argv[0];
+        argv++;
+        argc--;
+    }
+    int status =
+        arg_conventions(&argc, argv, {"glimcut", usage, help, true, 0, ARG_OPTIONS_SHARED});
+    if (status >= 0) return status;
+    if (each_picture ? !take_pictures(argc, argv) : !take_arguments(argc, argv))
+        return EXIT_FAILURE;
+
+    act_file_layout = ACT_LAYOUT_CHARACTERS;
+    if (!each_picture) return cut_picture(picture_name, out_mask);
+    // Patterns of many pictures reach the disk together at the end.
+    save_set_sync_each(false);
+    int result = EXIT_SUCCESS;
+    for (int i = 1; i < argc; i++) {
+        char mask[NAME_SIZE];
+        name_picture_mask(mask, argv[i], out_mask);
+        if (cut_picture(argv[i], mask) != EXIT_SUCCESS) result = EXIT_FAILURE;
+    }
+    if (save_sync_all() != 0) result = EXIT_FAILURE;
+    return result;
 }

@@ -3,6 +3,7 @@
 // writes the settled pattern to a file of its own, numbered from 0.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "actfile.h"
 #include "cmdline.h"
@@ -19,6 +20,7 @@ constexpr int RECALL_LIMIT = 500;
 static char net_file_name[NAME_SIZE] = "glimnet.net"; // second argument
 static char picture_name[NAME_SIZE] = "sep.ppm";      // first argument
 static char result_mask[NAME_SIZE] = "ca-%d.act";     // third argument
+static bool each_picture; // --each: a network file, then several pictures
 
 static const char *const usage[] = {
     "Usage: glimsee <picture_file> <network_file> <ca_file_name>\n",
@@ -32,6 +34,8 @@ static const char *const help[] = {
     "  picture_file   80 x 60 binary PPM (P6) picture, maximum 255; required\n",
     "  network_file   the trained network; default glimnet.net\n",
     "  ca_file_name   name of object N's result file, %d for N; default ca-%d.act\n",
+    "Several pictures: glimsee --each <network_file> <picture_file>...\n",
+    "  results of DIR/NAME.ppm go to DIR/NAME-ca-%d.act; the network is read once\n",
     nullptr,
 };
 
@@ -46,13 +50,62 @@ static bool take_arguments(int argc, char *argv[]) {
            name_format(name, result_mask, MAX_OBJECTS - 1) == 0;
 }
 
+// With --each: the network file and every picture's name and result mask are
+// checked before anything runs.
+static bool take_pictures(int argc, char *argv[]) {
+    char mask[NAME_SIZE], name[NAME_SIZE];
+    if (argc < 3) {
+        message_error("--each needs a network file and at least one picture");
+        return false;
+    }
+    if (name_copy(net_file_name, argv[1], "network file") != 0) return false;
+    for (int i = 2; i < argc; i++)
+        if (name_copy(name, argv[i], "picture file") != 0 ||
+            name_picture_mask(mask, argv[i], result_mask) != 0 ||
+            name_check_mask(mask, MASK_EXACTLY_ONE) != 0 ||
+            name_format(name, mask, MAX_OBJECTS - 1) != 0)
+            return false;
+    return true;
+}
+
+// The steps of one picture once the network is loaded, as a run of its own
+// takes them; returns the exit status that run would have.
+static int see_picture(const char *picture, const char *mask) {
+    bool whole = true;
+    printf("Separating picture...\n");
+    if (scene_load(picture) != 0) whole = false;
+    int count = object_count();
+    printf("Number of objects: %d\n", count);
+    for (int j = 0; j < count; j++) {
+        int act[NETSIZE];
+        // A picture that the scene reader took but the encoder refuses ends its run.
+        if (object_announce_and_encode(picture, j, act) != 0) return EXIT_FAILURE;
+        act_print(act, "Activation before");
+        printf(" Iterating network... (max. %d steps)\n", RECALL_LIMIT);
+        net_iterate(act, RECALL_LIMIT);
+        act_print(act, "Activation after");
+        if (object_save(act, mask, j) != 0) whole = false;
+    }
+    printf("Programm beendet.\n");
+    return whole && !net_broken ? EXIT_SUCCESS : EXIT_FAILURE;
+}
+
 int main(int argc, char *argv[]) {
     message_set_program("glimsee");
     save_init();
+    // "--each" first selects the run over several pictures; the rest of the
+    // command line follows the usual conventions.
+    if (argc > 1 && strcmp(argv[1], "--each") == 0) {
+        each_picture = true;
+        argv[1] = argv[0];
+        argv++;
+        argc--;
+    }
     int status =
         arg_conventions(&argc, argv, {"glimsee", usage, help, true, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;
-    if (!take_arguments(argc, argv)) return EXIT_FAILURE;
+    if (each_picture ? !take_pictures(argc, argv) : !take_arguments(argc, argv))
+        return EXIT_FAILURE;
 
     net_verbose = 0;
     act_file_layout = ACT_LAYOUT_ROWS;
@@ -67,21 +120,16 @@ int main(int argc, char *argv[]) {
                       loaded == LOAD_MISSING ? "is missing" : "does not load whole");
         return EXIT_FAILURE;
     }
-    bool whole = true;
-    printf("Separating picture...\n");
-    if (scene_load(picture_name) != 0) whole = false;
-    int count = object_count();
-    printf("Number of objects: %d\n", count);
-    for (int j = 0; j < count; j++) {
-        int act[NETSIZE];
-        // A picture that the scene reader took but the encoder refuses ends the run.
-        if (object_announce_and_encode(picture_name, j, act) != 0) return EXIT_FAILURE;
-        act_print(act, "Activation before");
-        printf(" Iterating network... (max. %d steps)\n", RECALL_LIMIT);
-        net_iterate(act, RECALL_LIMIT);
-        act_print(act, "Activation after");
-        if (object_save(act, result_mask, j) != 0) whole = false;
+    if (!each_picture) return see_picture(picture_name, result_mask);
+    // Results of many pictures reach the disk together at the end; the
+    // network file is only read.
+    save_set_sync_each(false);
+    int result = EXIT_SUCCESS;
+    for (int i = 2; i < argc; i++) {
+        char mask[NAME_SIZE];
+        name_picture_mask(mask, argv[i], result_mask);
+        if (see_picture(argv[i], mask) != EXIT_SUCCESS) result = EXIT_FAILURE;
     }
-    printf("Programm beendet.\n");
-    return whole && !net_broken ? EXIT_SUCCESS : EXIT_FAILURE;
+    if (save_sync_all() != 0) result = EXIT_FAILURE;
+    return result;
 }

@@ -1,6 +1,7 @@
 // Preloaded into a program under test (LD_PRELOAD) to watch and disturb its
 // saves from outside:
-//   GLIM_SHIM_LOG=FILE       appends a line "fsync NAME" or "rename FROM TO" per call
+//   GLIM_SHIM_LOG=FILE       appends a line "fsync NAME", "syncfs FOLDER" or "rename FROM TO" per
+//   call
 //                            (file names without their folders)
 //   GLIM_SHIM_FAIL_WRITE=N   the Nth write to a regular file other than the
 //                            standard streams fails with EIO; the others succeed
@@ -61,4 +62,15 @@ extern "C" int rename(const char *from, const char *to) {
     static auto rename_call = real<int (*)(const char *, const char *)>("rename");
     log_line("rename %s %s\n", base_name(from), base_name(to));
     return rename_call(from, to);
+}
+
+// Logged as "syncfs FOLDER" (the folder's own name).
+extern "C" int syncfs(int fd) {
+    static auto syncfs_call = real<int (*)(int)>("syncfs");
+    char link[64], path[4096];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    ssize_t length = readlink(link, path, sizeof path - 1);
+    path[length > 0 ? length : 0] = '\0';
+    log_line("syncfs %s%s\n", base_name(path), "");
+    return syncfs_call(fd);
 }
