@@ -2,7 +2,9 @@
 #include "actfile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "messages.h"
 #include "savefile.h"
@@ -35,23 +37,34 @@ int act_save(const int *act, const char *name) {
     return save_commit(&file);
 }
 
+// A scan that stopped because reading failed (a folder in place of a file,
+// an I/O error) rather than at a character: the reason goes with the message.
+static load_result format_error(FILE *in, const char *name, const char *place) {
+    int error = ferror(in) ? errno : 0;
+    message_print("  File format error in %s/ac.%s, breaking.\n", name, place);
+    if (error) message_error("cannot read %s: %s", name, strerror(error));
+    return LOAD_FAILED;
+}
+
 // Each read is one fscanf call. The header must start the file; after the
 // brace and after each value's comma a run of blanks and line feeds is passed
 // over, and the trailing "s" never matches, it only ends the scan. A value
-// read skips any white space before it, carriage returns included.
+// read skips any white space before it, carriage returns included. Numbers
+// are scanned as long long, which the C library holds at its limits when the
+// digits go beyond them, so that a number outside an int is refused at its
+// place rather than wrapped.
 static load_result read_activation(FILE *in, int *act, const char *name) {
-    int count = -1;
-    if (fscanf(in, "int act[%d] = {%*[\n ]s", &count) < 1 || count != NETSIZE) {
-        message_print("  File format error in %s/ac.-, breaking.\n", name);
-        return LOAD_FAILED;
-    }
+    long long count = -1;
+    if (fscanf(in, "int act[%lld] = {%*[\n ]s", &count) < 1 || count != NETSIZE)
+        return format_error(in, name, "-");
     for (int i = 0; i < NETSIZE; i++) {
-        int value;
-        if (fscanf(in, "%d,%*[ \n]s", &value) != 1) {
-            message_print("  File format error in %s/ac.%d, breaking.\n", name, i);
-            return LOAD_FAILED;
+        long long value;
+        if (fscanf(in, "%lld,%*[ \n]s", &value) != 1 || value < INT_MIN || value > INT_MAX) {
+            char place[16];
+            snprintf(place, sizeof place, "%d", i);
+            return format_error(in, name, place);
         }
-        act[i] = value;
+        act[i] = (int)value;
     }
     return LOAD_OK;
 }
@@ -59,9 +72,11 @@ static load_result read_activation(FILE *in, int *act, const char *name) {
 load_result act_load(int *act, const char *name) {
     FILE *in = fopen(name, "r");
     if (!in) {
-        bool missing = errno == ENOENT;
+        int error = errno;
         message_print("  File not found error in %s/ac.-, breaking.\n", name);
-        return missing ? LOAD_MISSING : LOAD_FAILED;
+        if (error == ENOENT) return LOAD_MISSING;
+        message_error("cannot open %s: %s", name, strerror(error));
+        return LOAD_FAILED;
     }
     load_result result = read_activation(in, act, name);
     fclose(in);

@@ -26,3 +26,8 @@ void message_set_program(const char *program);
 // Prints "program: " and the formatted text, which should read "what: why",
 // and a line feed on stderr.
 void message_error(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// Flushes stdout; when that or an earlier write to it failed, says so in an
+// error line. 0, or -1 then. Every program calls it as it ends and fails when
+// its console output was lost.
+int message_flush_stdout();

@@ -3,14 +3,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
+
+#include "messages.h"
 
 constexpr int NAME_MAX_LENGTH = NAME_SIZE - 1;
+constexpr int NAME_SHOWN = 40; // the characters of an over-long argument that a message echoes
 
 int name_copy(char *name, const char *arg, const char *what) {
     size_t length = strlen(arg);
     if (length > (size_t)NAME_MAX_LENGTH) {
-        fprintf(stderr, "  Argument for the %s too long (%zu characters, at most %d): %s\n", what,
-                length, NAME_MAX_LENGTH, arg);
+        fprintf(stderr, "  Argument for the %s too long (%zu characters, at most %d): %.*s...\n",
+                what, length, NAME_MAX_LENGTH, NAME_SHOWN, arg);
         return -1;
     }
     memcpy(name, arg, length + 1);
@@ -108,5 +112,25 @@ int name_picture_mask(char *mask, const char *picture, const char *suffix) {
         return -1;
     }
     memcpy(mask, built, length + (size_t)total + 1);
+    return 0;
+}
+
+int name_check_outputs(const char *mask, int count, const char *const inputs[], int input_count) {
+    for (int j = 0; j < count; j++) {
+        char name[NAME_SIZE];
+        struct stat output;
+        if (name_format(name, mask, j) != 0) return -1;
+        if (stat(name, &output) != 0) continue;
+        for (int i = 0; i < input_count; i++) {
+            struct stat input;
+            if (stat(inputs[i], &input) == 0 && input.st_dev == output.st_dev &&
+                input.st_ino == output.st_ino) {
+                message_error("mask %s would write file %d over the input file %s; nothing "
+                              "written",
+                              mask, j, inputs[i]);
+                return -1;
+            }
+        }
+    }
     return 0;
 }

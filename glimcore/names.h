@@ -35,3 +35,9 @@ int name_format(char *name, const char *mask, int number);
 // "pics/cat.ppm" gives "pics/cat-ca-%d.act". 0 on success; -1 after a message
 // on stderr when the mask would not fit a name buffer.
 int name_picture_mask(char *mask, const char *picture, const char *suffix);
+
+// Refuses a mask whose name for one of the file numbers 0 to count - 1 is one
+// of the input files: the same device and inode, so that links and other
+// spellings of a name are caught. Inputs that do not exist are passed over.
+// 0 when no output hits an input; -1 after an error line on stderr.
+int name_check_outputs(const char *mask, int count, const char *const inputs[], int input_count);

@@ -338,9 +338,12 @@ load_result net_load(const char *name) {
     if (net_broken) net_warn_broken();
     FILE *in = fopen(name, "r");
     if (!in) {
-        bool missing = errno == ENOENT;
+        int error = errno;
         message_print("  Couldn't open file %s, don't load.\n", name);
-        return missing ? LOAD_MISSING : LOAD_FAILED;
+        // A missing file is a first run to glimlearn; its callers say what it means to them.
+        if (error == ENOENT) return LOAD_MISSING;
+        message_error("cannot open %s: %s", name, strerror(error));
+        return LOAD_FAILED;
     }
     // Not zeroed: only the bytes read are looked at.
     std::unique_ptr<char[]> text(new char[READ_LIMIT]);

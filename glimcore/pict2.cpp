@@ -45,21 +45,39 @@ int encode_object(const char *path, int x, int y, int w, int h, int *act) {
 int window_load(const char *path, signed char *window, int x, int y, int w, int h) {
     FILE *in = fopen(path, "rb");
     if (!in) {
-        fprintf(stderr, "Cannot open picture file %s: %s\n", path, strerror(errno));
+        int error = errno;
+        fflush(stdout);
+        fprintf(stderr, "Cannot open picture file %s: %s\n", path, strerror(error));
         return -1;
     }
     ppm_header header;
-    if (ppm_read_header(in, &header) != PPM_OK || header.width != PICTURE_WIDTH ||
-        header.height != PICTURE_HEIGHT || header.maxval != PICTURE_MAXVAL) {
+    ppm_status status = ppm_read_header(in, &header);
+    if (status != PPM_OK || header.width != PICTURE_WIDTH || header.height != PICTURE_HEIGHT ||
+        header.maxval != PICTURE_MAXVAL) {
         fclose(in);
+        // The scene loader takes more than the encoder does; say which part
+        // of the header the encoder refuses before its own message.
+        if (status == PPM_BAD_MAGIC)
+            message_error("cannot encode picture %s: the magic number %s is not P6", path,
+                          header.magic);
+        else if (status != PPM_OK)
+            message_error("cannot encode picture %s: %s", path, header.error);
+        else if (header.width != PICTURE_WIDTH || header.height != PICTURE_HEIGHT)
+            message_error("cannot encode picture %s: the size %d x %d is not %d x %d", path,
+                          header.width, header.height, PICTURE_WIDTH, PICTURE_HEIGHT);
+        else
+            message_error("cannot encode picture %s: the maximum sample value %d is not %d", path,
+                          header.maxval, PICTURE_MAXVAL);
         message_print("Error occured during loading image file -> exit");
         return -1;
     }
     unsigned char raster[RASTER_BYTES];
     size_t length = fread(raster, 1, sizeof raster, in);
     if (length < sizeof raster) {
+        int error = errno;
+        fflush(stdout);
         if (ferror(in))
-            fprintf(stderr, "Cannot read picture file %s: %s\n", path, strerror(errno));
+            fprintf(stderr, "Cannot read picture file %s: %s\n", path, strerror(error));
         else
             fprintf(stderr, "Picture file %s is too short: its raster ends after %zu of %d bytes\n",
                     path, length, RASTER_BYTES);

@@ -9,33 +9,52 @@ static bool is_space(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
+// Every run the reader passes over is bounded, so that a file without end
+// (a device, a huge file of zeros) cannot keep it reading: a token may have
+// PPM_TOKEN_LIMIT characters, white space and comments between two tokens
+// PPM_SPACE_LIMIT.
+constexpr size_t PPM_TOKEN_LIMIT = 4096;
+constexpr size_t PPM_SPACE_LIMIT = 65536;
+
 // Passes over white space and comments; a comment ends at a line feed or a
-// carriage return, so CR LF line ends work like LF.
-static void skip_space(FILE *in) {
+// carriage return, so CR LF line ends work like LF. false when the run is
+// longer than PPM_SPACE_LIMIT.
+static bool skip_space(FILE *in) {
+    size_t passed = 0;
     int c;
     while ((c = getc(in)) != EOF) {
+        if (++passed > PPM_SPACE_LIMIT) return false;
         if (c == '#') {
             while ((c = getc(in)) != EOF && c != '\n' && c != '\r') {
+                if (++passed > PPM_SPACE_LIMIT) return false;
             }
         } else if (!is_space(c)) {
             ungetc(c, in);
-            return;
+            return true;
         }
     }
+    return true;
 }
 
 // Reads one token: the characters up to white space, '#' or the end of the
-// file. Stores at most size - 1 of them; returns the full length.
+// file, at most PPM_TOKEN_LIMIT + 1 of them. Stores at most size - 1, each
+// byte that does not print as '?'; returns the number read.
 static size_t read_token(FILE *in, char *token, size_t size) {
     size_t length = 0;
-    int c;
-    while ((c = getc(in)) != EOF && !is_space(c) && c != '#') {
-        if (length + 1 < size) token[length] = (char)c;
+    int c = EOF;
+    while (length <= PPM_TOKEN_LIMIT && (c = getc(in)) != EOF && !is_space(c) && c != '#') {
+        if (length + 1 < size) token[length] = isprint(c) ? (char)c : '?';
         length++;
     }
-    if (c != EOF) ungetc(c, in);
+    if (length <= PPM_TOKEN_LIMIT && c != EOF) ungetc(c, in);
     token[length + 1 < size ? length : size - 1] = '\0';
     return length;
+}
+
+static void space_too_long(ppm_header *header, const char *what) {
+    snprintf(header->error, sizeof header->error,
+             "more than %zu bytes of white space and comments before the %s", PPM_SPACE_LIMIT,
+             what);
 }
 
 // Reads a whole decimal number that fits an int; otherwise says why not. The
@@ -48,9 +67,12 @@ static bool read_number(FILE *in, const char *what, int *value, ppm_header *head
     bool digits = true; // every character after an optional leading '-' is a digit
     bool negative = false;
     long long number = 0; // stops growing once past INT_MAX
-    skip_space(in);
-    int c;
-    while ((c = getc(in)) != EOF && !is_space(c) && c != '#') {
+    if (!skip_space(in)) {
+        space_too_long(header, what);
+        return false;
+    }
+    int c = EOF;
+    while (length <= PPM_TOKEN_LIMIT && (c = getc(in)) != EOF && !is_space(c) && c != '#') {
         if (length + 1 < sizeof shown) shown[length] = isprint(c) ? (char)c : '?';
         if (length == 0 && c == '-')
             negative = true;
@@ -60,14 +82,16 @@ static bool read_number(FILE *in, const char *what, int *value, ppm_header *head
             number = number * 10 + (c - '0');
         length++;
     }
-    if (c != EOF) ungetc(c, in);
+    if (length <= PPM_TOKEN_LIMIT && c != EOF) ungetc(c, in);
     shown[length + 1 < sizeof shown ? length : sizeof shown - 1] = '\0';
     if (length == 0) {
         snprintf(header->error, sizeof header->error, "the %s is missing", what);
         return false;
     }
     const char *problem = nullptr;
-    if (!digits || (negative && length == 1))
+    if (length > PPM_TOKEN_LIMIT)
+        problem = "too long";
+    else if (!digits || (negative && length == 1))
         problem = "not a number";
     else if (negative)
         problem = "negative";
@@ -88,10 +112,18 @@ bool ppm_read_number(FILE *in, const char *what, int *value, ppm_header *header)
 
 ppm_status ppm_read_header(FILE *in, ppm_header *header) {
     memset(header, 0, sizeof *header);
-    skip_space(in);
-    read_token(in, header->magic, sizeof header->magic);
+    if (!skip_space(in)) {
+        space_too_long(header, "magic number");
+        return PPM_BAD_HEADER;
+    }
+    size_t length = read_token(in, header->magic, sizeof header->magic);
     if (header->magic[1] != '6') // also when the magic is empty or one character
         return PPM_BAD_MAGIC;
+    if (length > PPM_TOKEN_LIMIT) {
+        snprintf(header->error, sizeof header->error, "the magic number %s... is too long",
+                 header->magic);
+        return PPM_BAD_HEADER;
+    }
     if (!read_number(in, "width", &header->width, header) ||
         !read_number(in, "height", &header->height, header) ||
         !read_number(in, "maximum sample value", &header->maxval, header))

@@ -56,6 +56,7 @@ void save_init() {
 }
 
 static void report_failure(const char *target, int error) {
+    fflush(stdout);
     fprintf(stderr, "  Couldn't write file %s: %s\n", target, strerror(error));
 }
 

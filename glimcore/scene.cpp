@@ -1,9 +1,11 @@
 // The scene segmentation: loading, edge filter, thinning, chain tracing and box merging.
 #include "scene.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "messages.h"
 #include "ppmheader.h"
@@ -28,6 +30,7 @@ static int refuse(const char *path, const char *format, ...) {
     va_start(args, format);
     vsnprintf(reason, sizeof reason, format, args);
     va_end(args);
+    fflush(stdout);
     fprintf(stderr, "Cannot read picture %s: %s.\n", path, reason);
     return -1;
 }
@@ -70,6 +73,13 @@ static int read_picture(FILE *in, const char *path, int *width, int *height) {
     return read_raster(in, path, header.width, header.height);
 }
 
+int scene_check_picture(const char *path) {
+    struct stat st;
+    if (stat(path, &st) != 0 || S_ISREG(st.st_mode)) return 0;
+    message_error("cannot read picture %s: it is not a regular file", path);
+    return -1;
+}
+
 int scene_read_picture(const char *path, int *width, int *height) {
     // Every load starts from clear planes and an empty table: the steps rely
     // on cells outside the picture reading 0, a second picture in one process
@@ -79,9 +89,13 @@ int scene_read_picture(const char *path, int *width, int *height) {
     memset(object_boxes, 0, sizeof object_boxes);
     object_box_count = 0;
 
+    if (scene_check_picture(path) != 0) return -1;
     FILE *in = fopen(path, "rb");
     if (!in) {
+        int error = errno;
+        fflush(stdout);
         fprintf(stderr, "Cannot open input file %s.\n", path);
+        message_error("cannot open picture %s: %s", path, strerror(error));
         return -1;
     }
     int result = read_picture(in, path, width, height);

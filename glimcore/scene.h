@@ -36,6 +36,12 @@ extern int object_box_count;                 // valid entries of object_boxes
 // refused; the planes are then clear and the table is empty.
 int scene_load(const char *path);
 
+// Refuses a picture that exists but is not a regular file: a FIFO or a
+// device would block or could not be read again for each object. 0 when path
+// is a regular file or cannot be looked at (opening it then tells why); -1
+// after an error line on stderr.
+int scene_check_picture(const char *path);
+
 // The reading part of scene_load: clears the planes and the box table and
 // reads the picture's blue samples into scene_input without segmenting them;
 // width and height receive the picture's size. Returns 0, or -1 after the

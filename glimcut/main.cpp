@@ -59,12 +59,16 @@ static bool take_pictures(int argc, char *argv[]) {
 }
 
 // The steps of one picture, as a run of its own takes them; returns the exit
-// status that run would have.
-static int cut_picture(const char *picture, const char *mask) {
+// status that run would have. inputs are the run's pictures, which no pattern
+// file may replace: the encoder reads a picture again for each object, and
+// the user's pictures must survive the run.
+static int cut_picture(const char *picture, const char *mask, char *const inputs[],
+                       int input_count) {
     printf("Separating picture...\n");
     bool whole = scene_load(picture) == 0;
     int count = object_count();
     printf("Number of objects: %d\n", count);
+    if (name_check_outputs(mask, count, inputs, input_count) != 0) return EXIT_FAILURE;
     for (int j = 0; j < count; j++) {
         int act[NETSIZE];
         // A picture that the scene reader took but the encoder refuses ends its run.
@@ -75,7 +79,7 @@ static int cut_picture(const char *picture, const char *mask) {
     return whole ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
-int main(int argc, char *argv[]) {
+static int run(int argc, char *argv[]) {
     message_set_program("glimcut");
     save_init();
     // "--each" first selects the run over several pictures; the rest of the
@@ -92,16 +96,30 @@ int main(int argc, char *argv[]) {
     if (each_picture ? !take_pictures(argc, argv) : !take_arguments(argc, argv))
         return EXIT_FAILURE;
 
+    // A picture that is not a regular file is refused before anything runs.
+    if (!each_picture && scene_check_picture(picture_name) != 0) return EXIT_FAILURE;
+    for (int i = 1; each_picture && i < argc; i++)
+        if (scene_check_picture(argv[i]) != 0) return EXIT_FAILURE;
+
     act_file_layout = ACT_LAYOUT_CHARACTERS;
-    if (!each_picture) return cut_picture(picture_name, out_mask);
+    if (!each_picture) {
+        char *const inputs[] = {picture_name};
+        return cut_picture(picture_name, out_mask, inputs, 1);
+    }
     // Patterns of many pictures reach the disk together at the end.
     save_set_sync_each(false);
     int result = EXIT_SUCCESS;
     for (int i = 1; i < argc; i++) {
         char mask[NAME_SIZE];
         name_picture_mask(mask, argv[i], out_mask);
-        if (cut_picture(argv[i], mask) != EXIT_SUCCESS) result = EXIT_FAILURE;
+        if (cut_picture(argv[i], mask, argv + 1, argc - 1) != EXIT_SUCCESS) result = EXIT_FAILURE;
     }
     if (save_sync_all() != 0) result = EXIT_FAILURE;
     return result;
+}
+
+int main(int argc, char *argv[]) {
+    int status = run(argc, argv);
+    // Console output that was lost (a full disk, a closed pipe) fails the run.
+    return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

@@ -148,7 +148,7 @@ static int refuse_learning(const char *why) {
     return EXIT_FAILURE;
 }
 
-int main(int argc, char *argv[]) {
+static int run(int argc, char *argv[]) {
     message_set_program("glimlearn");
     save_init();
     // The first two arguments are numbers, so -3 there is a number, not an option.
@@ -186,4 +186,10 @@ int main(int argc, char *argv[]) {
     free_patterns();
     printf("Programm beendet.\n");
     return whole && !net_broken ? EXIT_SUCCESS : EXIT_FAILURE;
+}
+
+int main(int argc, char *argv[]) {
+    int status = run(argc, argv);
+    // Console output that was lost (a full disk, a closed pipe) fails the run.
+    return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

@@ -207,8 +207,9 @@ static bool save_picture(const std::string &output, const unsigned char *raster)
     return save_commit(&file) == 0;
 }
 
-int main(int argc, char *argv[]) {
+static int run(int argc, char *argv[]) {
     message_set_program("glimprep");
+    save_init();
     int status = arg_conventions(&argc, argv, program);
     if (status >= 0) return status;
     prep_request request;
@@ -248,4 +249,10 @@ int main(int argc, char *argv[]) {
     printf("Wrote %s from %s (%s, %d x %d)\n", request.output.c_str(), request.input,
            prep_format_name(format), picture.width, picture.height);
     return EXIT_SUCCESS;
+}
+
+int main(int argc, char *argv[]) {
+    int status = run(argc, argv);
+    // Console output that was lost (a full disk, a closed pipe) fails the run.
+    return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

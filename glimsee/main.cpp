@@ -69,13 +69,16 @@ static bool take_pictures(int argc, char *argv[]) {
 }
 
 // The steps of one picture once the network is loaded, as a run of its own
-// takes them; returns the exit status that run would have.
-static int see_picture(const char *picture, const char *mask) {
+// takes them; returns the exit status that run would have. inputs are the
+// run's network and pictures, which no result file may replace.
+static int see_picture(const char *picture, const char *mask, char *const inputs[],
+                       int input_count) {
     bool whole = true;
     printf("Separating picture...\n");
     if (scene_load(picture) != 0) whole = false;
     int count = object_count();
     printf("Number of objects: %d\n", count);
+    if (name_check_outputs(mask, count, inputs, input_count) != 0) return EXIT_FAILURE;
     for (int j = 0; j < count; j++) {
         int act[NETSIZE];
         // A picture that the scene reader took but the encoder refuses ends its run.
@@ -90,7 +93,7 @@ static int see_picture(const char *picture, const char *mask) {
     return whole && !net_broken ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
-int main(int argc, char *argv[]) {
+static int run(int argc, char *argv[]) {
     message_set_program("glimsee");
     save_init();
     // "--each" first selects the run over several pictures; the rest of the
@@ -106,6 +109,10 @@ int main(int argc, char *argv[]) {
     if (status >= 0) return status;
     if (each_picture ? !take_pictures(argc, argv) : !take_arguments(argc, argv))
         return EXIT_FAILURE;
+    // A picture that is not a regular file is refused before anything runs.
+    if (!each_picture && scene_check_picture(picture_name) != 0) return EXIT_FAILURE;
+    for (int i = 2; each_picture && i < argc; i++)
+        if (scene_check_picture(argv[i]) != 0) return EXIT_FAILURE;
 
     net_verbose = 0;
     act_file_layout = ACT_LAYOUT_ROWS;
@@ -120,7 +127,10 @@ int main(int argc, char *argv[]) {
                       loaded == LOAD_MISSING ? "is missing" : "does not load whole");
         return EXIT_FAILURE;
     }
-    if (!each_picture) return see_picture(picture_name, result_mask);
+    if (!each_picture) {
+        char *const inputs[] = {picture_name, net_file_name};
+        return see_picture(picture_name, result_mask, inputs, 2);
+    }
     // Results of many pictures reach the disk together at the end; the
     // network file is only read.
     save_set_sync_each(false);
@@ -128,8 +138,14 @@ int main(int argc, char *argv[]) {
     for (int i = 2; i < argc; i++) {
         char mask[NAME_SIZE];
         name_picture_mask(mask, argv[i], result_mask);
-        if (see_picture(argv[i], mask) != EXIT_SUCCESS) result = EXIT_FAILURE;
+        if (see_picture(argv[i], mask, argv + 1, argc - 1) != EXIT_SUCCESS) result = EXIT_FAILURE;
     }
     if (save_sync_all() != 0) result = EXIT_FAILURE;
     return result;
+}
+
+int main(int argc, char *argv[]) {
+    int status = run(argc, argv);
+    // Console output that was lost (a full disk, a closed pipe) fails the run.
+    return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

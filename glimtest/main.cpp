@@ -2,6 +2,7 @@
 // for 200 passes, lets each settle again, compares it with the pattern it was
 // taught from, waits for a key after each comparison and saves "glimtest.net".
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "cmdline.h"
@@ -68,7 +69,7 @@ static const char *const help[] = {
 };
 
 // Arguments are ignored, but for the options every program takes.
-int main(int argc, char *argv[]) {
+static int run(int argc, char *argv[]) {
     message_set_program("glimtest");
     save_init();
     int status =
@@ -98,4 +99,10 @@ int main(int argc, char *argv[]) {
 
     bool saved = net_save("glimtest.net") == 0;
     return recalled && saved && !net_broken ? 0 : 1;
+}
+
+int main(int argc, char *argv[]) {
+    int status = run(argc, argv);
+    // Console output that was lost (a full disk, a closed pipe) fails the run.
+    return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

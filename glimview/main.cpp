@@ -119,7 +119,7 @@ static int usage_error(const char *reason, const char *command) {
     return EXIT_FAILURE;
 }
 
-int main(int argc, char *argv[]) {
+static int run(int argc, char *argv[]) {
     message_set_program("glimview");
     save_init();
     // The reader messages are errors here, and stdout may hold a table.
@@ -216,4 +216,10 @@ int main(int argc, char *argv[]) {
         return EXIT_FAILURE;
     }
     return result == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+}
+
+int main(int argc, char *argv[]) {
+    int status = run(argc, argv);
+    // Console output that was lost (a full disk, a closed pipe) fails the run.
+    return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

@@ -85,7 +85,8 @@ TEST(Glimcut, PictureThatCannotBeReadGivesNoObjectsAndFails) {
     dir.write("p3.ppm", "P3\n80 60\n255\n0 0 0\n");
     run_result r = run_in(dir, GLIMCUT_PATH, {"missing.ppm"});
     EXPECT_EQ(r.out, "Separating picture...\nNumber of objects: 0\nProgramm beendet.\n");
-    EXPECT_EQ(r.err, "Cannot open input file missing.ppm.\n");
+    EXPECT_EQ(r.err, "Cannot open input file missing.ppm.\nglimcut: cannot open picture "
+                     "missing.ppm: No such file or directory\n");
     EXPECT_EQ(r.status, 1);
     r = run_in(dir, GLIMCUT_PATH, {"p3.ppm"});
     EXPECT_EQ(r.out, "Separating picture...\nFormat P3 nicht unterstuetzt!\nNumber of objects: 0\n"

@@ -163,7 +163,8 @@ TEST_F(Scene, UnopenableFileAndOtherFormatsGiveTheirMessagesAndNoObjects) {
 
     std::string missing = path("missing.ppm");
     EXPECT_EQ(load_path(missing), -1);
-    EXPECT_EQ(err, "Cannot open input file " + missing + ".\n");
+    EXPECT_EQ(err, "Cannot open input file " + missing + ".\ncannot open picture " + missing +
+                       ": No such file or directory\n");
     EXPECT_EQ(out, "");
     EXPECT_EQ(object_count(), 0);
 
