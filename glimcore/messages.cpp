@@ -46,7 +46,7 @@ int message_flush_stdout() {
     }
     // A write that failed before leaves only the stream's error flag.
     if (ferror(stdout)) {
-        message_error("cannot write the standard output: a write failed before");
+        message_error("cannot write the standard output: an earlier write failed");
         return -1;
     }
     return 0;

@@ -171,6 +171,41 @@ TEST(LostWork, TwoTrainersInOneFolderKeepBothRunsLearning) {
     EXPECT_TRUE(net == orders[0] || net == orders[1]);
 }
 
+// A mask whose names hit an input, under any spelling or through a link, is
+// refused before a file is written.
+TEST(LostWork, OutputsNeverOverwriteInputs) {
+    scratch_dir dir;
+    trained_folder(dir);
+    dir.write("test-1.ppm", read_file(std::string(SAMPLES_DIR) + "/test-1.ppm"));
+    dir.write("net0", dir.read("glimnet.net"));
+    ASSERT_EQ(symlink("train.ppm", (dir.path() + "/link.ppm").c_str()), 0);
+    const auto before = dir.files();
+    struct {
+        const char *program;
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {GLIMCUT_PATH,
+         {"test-1.ppm", "test-%d.ppm"},
+         "glimcut: mask test-%d.ppm would write file 1 over the input file test-1.ppm; nothing "
+         "written\n"},
+        {GLIMCUT_PATH,
+         {"./link.ppm", "train%.0d.ppm"},
+         "glimcut: mask train%.0d.ppm would write file 0 over the input file ./link.ppm; nothing "
+         "written\n"},
+        {GLIMSEE_PATH,
+         {"train.ppm", "net0", "net%d"},
+         "glimsee: mask net%d would write file 0 over the input file net0; nothing written\n"},
+    };
+    for (const auto &c : cases) {
+        run_result r = run_in(dir, c.program, c.args);
+        EXPECT_EQ(r.status, 1) << c.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out.find("Saving"), std::string::npos) << r.out;
+        EXPECT_EQ(dir.files(), before) << c.err;
+    }
+}
+
 // Saves through a link reach the linked file, keep a replaced file's mode,
 // give a new file the mode of the umask and write a special file in place.
 TEST(LostWork, SavesKeepLinksModesAndSpecialFiles) {
@@ -269,7 +304,7 @@ TEST(LostWork, InterruptedSaveLeavesNoTemporaryFile) {
     }
 }
 
-// The console went away: learning is saved all the same. Its output is far
+// The console went away: learning is saved all the same, and the run fails. Its output is far
 // more than a pipe holds (some 130 kB), so writes fail once the reader is gone.
 TEST(LostWork, ClosedConsoleStillSavesTheNetwork) {
     scratch_dir dir, whole;
@@ -281,6 +316,8 @@ TEST(LostWork, ClosedConsoleStillSavesTheNetwork) {
     run_result r =
         run_in(dir, "/bin/bash",
                {"-c", "set -o pipefail; \"$0\" 6 1500 | head -c 10 >/dev/null", GLIMLEARN_PATH});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "glimlearn: cannot write the standard output: Broken pipe\n");
     EXPECT_EQ(dir.read("glimnet.net"), whole.read("glimnet.net"));
     EXPECT_EQ(dir.files().size(), 8u);
 }
