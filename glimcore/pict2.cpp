@@ -21,6 +21,12 @@ extern const double pi = acos(-1.0);
 static double dft_cos_table[PROFILE_LENGTH * PROFILE_LENGTH];
 static double dft_sin_table[PROFILE_LENGTH * PROFILE_LENGTH];
 static bool dft_row_ready[PROFILE_LENGTH]; // row k of both tables is filled
+// cos and sin of 2 pi m / PROFILE_LENGTH, for estimates of the spectrum
+static double unit_cos[PROFILE_LENGTH], unit_sin[PROFILE_LENGTH];
+static bool unit_circle_ready; // set once both are filled
+// The end points of the diameter of each whole degree, the same for every object.
+static double diameter_ends[PROFILE_LENGTH][4]; // A.x, A.y, B.x, B.y
+static bool diameter_ends_ready;                // set once diameter_ends is filled
 
 constexpr int PICTURE_WIDTH = 80; // the only picture the encoder accepts
 constexpr int PICTURE_HEIGHT = 60;
@@ -120,14 +126,23 @@ void encode_window(const signed char *window, int *act) {
 // the smaller coordinate there; t grows by adding 1.0, and the other coordinate
 // is interpolated from the start point. A diameter along an axis is not walked:
 // its entry repeats the sum of the degree before.
-void diameter_profile(const signed char *window, double *profile) {
-    double last = 0.0;
+static void diameter_fill_ends() {
     int k = 0;
     for (double a = 1.0; a <= 360.0; a = a + 1.0, k++) {
-        double ax = sin(a / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
-        double ay = cos(a / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
-        double bx = sin((a + 180) / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
-        double by = cos((a + 180) / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
+        diameter_ends[k][0] = sin(a / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
+        diameter_ends[k][1] = cos(a / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
+        diameter_ends[k][2] = sin((a + 180) / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
+        diameter_ends[k][3] = cos((a + 180) / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
+    }
+    diameter_ends_ready = true;
+}
+
+void diameter_profile(const signed char *window, double *profile) {
+    if (!diameter_ends_ready) diameter_fill_ends();
+    double last = 0.0;
+    for (int k = 0; k < PROFILE_LENGTH; k++) {
+        double ax = diameter_ends[k][0], ay = diameter_ends[k][1];
+        double bx = diameter_ends[k][2], by = diameter_ends[k][3];
         double dx = bx - ax;
         double dy = by - ay;
         double sum = 0.0;
@@ -256,19 +271,22 @@ void dft_magnitude(const double *in, double *out) {
 // The bars read spectrum entries 2, 4, ..., 32 after the spectrum is divided
 // by its largest entry. So the spectrum is computed exactly, as dft_magnitude
 // computes it, at those entries, at their mirror images 358, ..., 328 (equal
-// in exact arithmetic, and either may be the larger after rounding) and at
-// as many more as it takes to prove that none of the rest can be the largest;
-// each of the rest becomes +0.0, which the division leaves below the largest.
+// in exact arithmetic, and either may be the larger after rounding), at entry
+// 0, and at any other entry that may be the largest; every other entry becomes
+// +0.0, which the division leaves below the largest.
 //
-// The proof uses the energy of the transform: the squares of all 360 true
-// magnitudes add up to 360 times the sum of the squared inputs, so no true
-// magnitude left out can exceed the square root of what the computed entries
-// leave of that sum. A computed entry and its true magnitude differ by at
-// most 1e-9 times (1 + the sum of |in[q]|): the angle ((2 pi q) k) / 360
-// (below 2300) is off by at most four roundings, 1.1e-12, and each sum of 360
-// terms rounds at most 360 times. Entries are added in pairs k, 360 - k,
-// the even frequencies first, where an object's profile, which repeats after
-// 180 degrees, has its energy. An input that is not finite (the
+// A computed entry and the true magnitude differ by at most 1e-9 times (1 +
+// the sum of |in[q]|): the angle ((2 pi q) k) / 360 (below 2300) is off by at
+// most four roundings, 1.1e-12, and each sum of 360 terms rounds at most 360
+// times. Two proofs, each with that bound on both sides, show that an entry
+// cannot be the largest. First the energy of the transform: the squares of
+// all 360 true magnitudes add up to 360 times the sum of the squared inputs,
+// so no true magnitude left out exceeds the square root of what the computed
+// entries leave of that sum; an object's profile, which repeats after 180
+// degrees, mostly has its energy in the low even entries, and then nothing
+// more is computed. Where that fails, an estimate of each entry from a table
+// of the 360 angles of a full turn: entries k and 360 - k have the same true
+// magnitude, so one estimate serves both. An input that is not finite (the
 // not-a-number profile of an empty window) takes the whole transform.
 void spectrum_for_bars(const double *in, double *spectrum) {
     double magnitude_sum = 0.0, square_sum = 0.0;
@@ -283,23 +301,44 @@ void spectrum_for_bars(const double *in, double *spectrum) {
     const double error = 1e-9 * (1.0 + magnitude_sum);
     double energy_left = PROFILE_LENGTH * square_sum * (1 + 1e-9) + error;
     double largest = 0.0;
-    for (int k = 0; k < PROFILE_LENGTH; k++)
-        spectrum[k] = 0.0;
+    bool exact[PROFILE_LENGTH] = {};
     auto compute = [&](int k) {
         spectrum[k] = dft_entry(in, k);
+        exact[k] = true;
         if (spectrum[k] > largest) largest = spectrum[k];
         double at_least = std::max(spectrum[k] - error, 0.0);
         energy_left -= at_least * at_least * (1 - 1e-9);
     };
-    compute(0);
     const int half = PROFILE_LENGTH / 2;
-    for (int pass = 0; pass < 2; pass++) {
-        for (int f = 2 - pass; f <= half; f += 2) {
-            bool read_by_bars = f <= 2 * BAR_ROWS && pass == 0;
-            if (!read_by_bars && sqrt(std::max(energy_left, 0.0)) + 2 * error < largest) return;
-            compute(f);
-            if (f != half) compute(PROFILE_LENGTH - f);
+    compute(0);
+    for (int f = 2; f <= 2 * BAR_ROWS; f += 2) {
+        compute(f);
+        compute(PROFILE_LENGTH - f);
+    }
+    for (int k = 0; k < PROFILE_LENGTH; k++)
+        if (!exact[k]) spectrum[k] = 0.0;
+    if (sqrt(std::max(energy_left, 0.0)) + 2 * error < largest) return;
+
+    if (!unit_circle_ready) {
+        for (int m = 0; m < PROFILE_LENGTH; m++) {
+            unit_cos[m] = cos(2 * pi * m / PROFILE_LENGTH);
+            unit_sin[m] = sin(2 * pi * m / PROFILE_LENGTH);
         }
+        unit_circle_ready = true;
+    }
+    for (int f = 1; f <= half; f++) {
+        if (exact[f]) continue;
+        double re = 0.0, im = 0.0;
+        // m = q f modulo a full turn of PROFILE_LENGTH steps.
+        for (int q = 0, m = 0; q < PROFILE_LENGTH; q++) {
+            re += in[q] * unit_cos[m];
+            im -= in[q] * unit_sin[m];
+            m += f;
+            if (m >= PROFILE_LENGTH) m -= PROFILE_LENGTH;
+        }
+        if (sqrt(re * re + im * im) + 2 * error < largest) continue;
+        compute(f);
+        if (f != half) compute(PROFILE_LENGTH - f);
     }
 }
 

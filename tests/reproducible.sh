@@ -5,8 +5,8 @@
 #
 # Builds: GCC -O0, GCC -O2 (the default preset), GCC -O3, GCC -O3 for this
 # processor (-march=native), Clang -O2, the sanitize preset (GCC, ASan and
-# UBSan), and, when aarch64-linux-gnu-g++ and qemu-aarch64 are installed, GCC
-# -O2 for AArch64 run under qemu. All of them with -ffp-contract=off, which the
+# UBSan), and, when the cross compilers and qemu are installed, GCC -O2 for
+# AArch64 and for s390x (big-endian) run under qemu. All of them with -ffp-contract=off, which the
 # CMakeLists sets for every compiler.
 #
 # Usage: tests/reproducible.sh [PICTURES]   (PICTURES random pictures, default 12)
@@ -55,6 +55,15 @@ if command -v aarch64-linux-gnu-g++ >/dev/null && command -v qemu-aarch64 >/dev/
     add aarch64-O2 "$top/aarch64-O2" "qemu-aarch64 -L /usr/aarch64-linux-gnu"
 else
     echo "(no AArch64 cross compiler or qemu-aarch64: AArch64 left out)"
+fi
+# A big-endian processor: the network file's reader and writer must not
+# depend on the byte order.
+if command -v s390x-linux-gnu-g++ >/dev/null && command -v qemu-s390x >/dev/null; then
+    build s390x-O2 -DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR=s390x \
+        -DCMAKE_CXX_COMPILER=s390x-linux-gnu-g++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O2
+    add s390x-O2 "$top/s390x-O2" "qemu-s390x -L /usr/s390x-linux-gnu"
+else
+    echo "(no s390x cross compiler or qemu-s390x: s390x left out)"
 fi
 
 # The inputs, the same for every build.
@@ -105,11 +114,14 @@ flow() {
         run glimlearn "$count" 10 "r$k-%d.act"
         run glimsee "rand-$k.ppm" glimnet.net "s$k-%d.act"
     done
+    # Several pictures in one run.
+    run glimcut --each test-1.ppm test-2.ppm
+    run glimsee --each glimnet.net test-1.ppm test-2.ppm
     cd "$source_dir"
 }
 
 # The NaN that an invalid operation gives has its sign set on x86-64 and clear
-# on AArch64, and the network file writes NaN as printf does, sign included:
+# on AArch64 and s390x, and the network file writes NaN as printf does, sign included:
 # a network that learning drove into NaN reads -NAN on one and NAN on the
 # other. That sign is the only difference a build for another processor may
 # show, and only in network files, where the longer "-NAN, " also moves the
