@@ -17,6 +17,8 @@ FILE *message_stream() {
 }
 
 void message_print(const char *format, ...) {
+    // Sent to stderr, a reader message follows all that stdout holds so far.
+    if (message_stream() != stdout) fflush(stdout);
     va_list args;
     va_start(args, format);
     vfprintf(message_stream(), format, args);
