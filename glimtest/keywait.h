@@ -2,8 +2,10 @@
 #pragma once
 
 // Sets the signal handlers that keep the terminal sound around a wait; called
-// once, at the start of the program. Until a wait begins they act as the
-// signals' usual actions do.
+// once, at the start of the program, after the handlers set for the same
+// signals elsewhere (save_init's): those still run, after the terminal is
+// restored. Until a wait begins the handlers act as the signals' usual
+// actions do.
 void key_wait_setup();
 
 // Reads one key from the controlling terminal without echo and without waiting
