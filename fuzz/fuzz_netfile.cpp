@@ -23,6 +23,7 @@ static network_copy loaded; // as the load under test left it
 static network_copy taught; // after the fast core learned one pattern
 
 static void network_store(network_copy *copy) {
+    net_store_sync();
     for (int b = 0; b < WEIGHT_BLOCK_COUNT; b++)
         memcpy(&copy->slots[b * WEIGHT_BLOCK_SLOTS], weight_blocks[b],
                sizeof(double) * WEIGHT_BLOCK_SLOTS);
@@ -38,6 +39,7 @@ static void network_restore(const network_copy *copy) {
 
 // Bit for bit, so that NaNs compare by their bits.
 static bool network_equals(const network_copy *copy) {
+    net_store_sync();
     for (int b = 0; b < WEIGHT_BLOCK_COUNT; b++)
         if (memcmp(&copy->slots[b * WEIGHT_BLOCK_SLOTS], weight_blocks[b],
                    sizeof(double) * WEIGHT_BLOCK_SLOTS) != 0)

@@ -28,6 +28,7 @@ static void network_put(const double *slots, const double *units) {
 }
 
 static void network_take(double *slots, double *units) {
+    net_store_sync();
     for (int k = 0; k < WEIGHT_BLOCK_COUNT; k++)
         memcpy(slots + k * WEIGHT_BLOCK_SLOTS, weight_blocks[k],
                WEIGHT_BLOCK_SLOTS * sizeof(double));
@@ -35,6 +36,7 @@ static void network_take(double *slots, double *units) {
 }
 
 static bool network_equals(const double *slots, const double *units) {
+    net_store_sync();
     for (int k = 0; k < WEIGHT_BLOCK_COUNT; k++)
         if (memcmp(slots + k * WEIGHT_BLOCK_SLOTS, weight_blocks[k],
                    WEIGHT_BLOCK_SLOTS * sizeof(double)) != 0)

@@ -13,6 +13,7 @@ double *weight_blocks[WEIGHT_BLOCK_COUNT]; // allocated once, never freed
 double thresholds[NETSIZE];                // one per unit
 int net_broken;                            // set by a failed allocation or self-test
 int net_verbose;                           // chosen by each program before its first call
+bool net_store_behind;                     // set by learning, cleared by net_store_sync
 
 // Recall and learning work from a dense copy of the weights; the essay before
 // invalid_result() explains how the copy keeps their results exact.
@@ -29,9 +30,6 @@ static bool mirror_stale = true;
 static uint64_t nonfinite_from[NETSIZE][SET_WORDS];
 static bool mirror_nonfinite;   // some weight in the copy is an infinity or a NaN
 static bool mirror_foreign_nan; // some weight in the copy is a NaN other than INVALID_NAN
-// Unit a was corrected during the current learning call; its weights in the
-// copy are ahead of the store until the call writes them back.
-static unsigned char unit_corrected[NETSIZE];
 static double invalid_result();
 static const double INVALID_NAN = invalid_result(); // the bits of an invalid operation's NaN
 
@@ -41,6 +39,7 @@ static double &slot_at(int s) {
 }
 
 void weight_slot_set(int s, double value) {
+    net_store_sync();
     slot_at(s) = value;
     mirror_stale = true;
 }
@@ -91,6 +90,8 @@ static void self_test() {
 
 void net_init() {
     net_broken = 0;
+    // Every slot is written below: what learning left in the copy is dropped.
+    net_store_behind = false;
     mirror_stale = true;
     if (!allocate_blocks()) {
         net_broken = 1;
@@ -123,8 +124,10 @@ void net_init() {
 //   +0.0, which a sum may add for the reason above. The blocks remain the
 //   network. Every writer of the blocks (net_init, the file reader and other
 //   callers through weight_slot_set, the step-by-step learning, net_normalize)
-//   marks the copy stale, and the next call copies it again whole; learning
-//   from the copy writes the rows it changed back before it returns.
+//   marks the copy stale, and the next call copies it again whole. Learning
+//   from the copy leaves the blocks behind it (net_store_behind) and the copy
+//   is written back whole when the blocks are next read or written: by
+//   weight_slot, by those writers, or by a direct call of net_store_sync.
 // - The sums of several units run side by side, each one chain in its own
 //   order, and the processor overlaps the chains. A sum that an earlier unit
 //   of the same pass makes stale is formed again.
@@ -216,11 +219,18 @@ static void mirror_refresh() {
     mirror_stale = false;
 }
 
+void net_store_sync() {
+    if (!net_store_behind) return;
+    for (int a = 0; a < NETSIZE - 1; a++)
+        mirror_store_row(a);
+    net_store_behind = false;
+}
+
 bool net_copy_in_step() {
-    if (mirror_stale) return true;
+    if (mirror_stale) return !net_store_behind;
     for (int a = 0; a < NETSIZE; a++) {
         bool same = true;
-        if (a < NETSIZE - 1)
+        if (a < NETSIZE - 1 && !net_store_behind)
             row_pieces(a, [&](const double *stored, int length, int done) {
                 if (memcmp(&mirror[a][a + 1 + done], stored, (size_t)length * sizeof(double)))
                     same = false;
@@ -446,71 +456,95 @@ static void learning_sums(const int *units, int count, const int *on, int on_cou
 }
 
 // Applies the rule to unit j with its sum over the n other units that are on.
-// Returns whether j was misclassified and its weights were corrected.
+// Returns whether j was misclassified and its weights were corrected. Writes
+// only row j of the copy; the caller puts the mirror image into column j.
 static bool learn_unit(const int *act, int j, double sum, int n, const int *on, int on_count) {
     double correction = 0.0;
     bool misclassified = correct_threshold(act, j, sum, n, &correction);
     // A correctly classified unit has the correction 0.0, and w - 0.0 is w for
     // every w this path meets (its NaNs are quiet): its weights stay as they are.
     if (!misclassified) return false;
-    unit_corrected[j] = 1;
+    double *row = mirror[j];
     bool nonfinite = false;
     for (int x = 0; x < on_count; x++) {
         int k = on[x];
         if (k == j) continue;
-        double weight = mirror[j][k] - correction;
-        mirror[j][k] = weight;
-        mirror[k][j] = weight;
+        double weight = row[k] - correction;
+        row[k] = weight;
         nonfinite |= !std::isfinite(weight);
     }
     if (nonfinite)
         for (int x = 0; x < on_count; x++) {
             int k = on[x];
             bool noted = nonfinite_from[j][k / 64] >> (k % 64) & 1;
-            if (!noted && k != j && !std::isfinite(mirror[j][k])) note_nonfinite(j, k);
+            if (!noted && k != j && !std::isfinite(row[k])) note_nonfinite(j, k);
         }
     return true;
+}
+
+// Copies w(j, k) from row j into row k for each unit j of units and k of on.
+// Row by row, so that the writes to one row stay close together.
+static void mirror_columns(const int *units, int count, const int *on, int on_count) {
+    for (int x = 0; x < on_count; x++) {
+        int k = on[x];
+        double *row = mirror[k];
+        for (int c = 0; c < count; c++)
+            row[units[c]] = mirror[units[c]][k];
+    }
 }
 
 // One learning cycle from the copy, for 0/1 values. Unit j reads and changes
 // only w(k, j) for the units k that are on. For a unit that is off these are
 // weights between it and units that are on, which no other unit of the cycle
-// reads or changes, so the units that are off can take their turns first and
-// side by side. The units that are on share the weights among themselves: a
-// corrected unit makes the sums of the units on after it stale.
-static void learn_cycle_fast(const int *act, const int *on, int on_count, const int *off,
+// reads or changes, so the units that are off can take their turns first, and
+// their mirror images can wait until all of them had theirs. The units that
+// are on share the weights among themselves: a corrected unit makes the sums
+// of the units on after it stale.
+//
+// Until then the sums of all units are those of the weights as the cycle
+// found them, so they are formed at the start, with the recall sums: the sum
+// of unit i is the chain of w(k, i) over the units k that are on, in order,
+// which the symmetric copy holds in column i.
+// Returns whether any unit was corrected.
+static bool learn_cycle_fast(const int *act, const int *on, int on_count, const int *off,
                              int off_count) {
-    double sum[LEARN_LANES];
-    for (int first = 0; first < off_count; first += LEARN_LANES) {
-        int count = std::min(LEARN_LANES, off_count - first);
-        learning_sums(off + first, count, on, on_count, sum);
-        for (int l = 0; l < count; l++)
-            learn_unit(act, off[first + l], sum[l], on_count, on, on_count);
+    double start_sum[NETSIZE];
+    for (int first = 0; first < NETSIZE; first += RECALL_LANES)
+        recall_sums(on, on_count, first, start_sum + first);
+    int corrected[NETSIZE];
+    int corrected_count = 0;
+    for (int x = 0; x < off_count; x++) {
+        int j = off[x];
+        if (learn_unit(act, j, start_sum[j], on_count, on, on_count)) corrected[corrected_count++] = j;
     }
-    for (int first = 0; first < on_count;) {
+    mirror_columns(corrected, corrected_count, on, on_count);
+    bool any_corrected = corrected_count > 0;
+    int next = 0;
+    while (next < on_count) {
+        int j = on[next++];
+        if (learn_unit(act, j, start_sum[j], on_count - 1, on, on_count)) {
+            mirror_columns(&j, 1, on, on_count);
+            any_corrected = true;
+            break;
+        }
+    }
+    double sum[LEARN_LANES];
+    for (int first = next; first < on_count;) {
         int count = std::min(LEARN_LANES, on_count - first);
         learning_sums(on + first, count, on, on_count, sum);
         int l = 0;
         while (l < count) {
-            bool corrected = learn_unit(act, on[first + l], sum[l], on_count - 1, on, on_count);
+            int j = on[first + l];
+            bool corrected_now = learn_unit(act, j, sum[l], on_count - 1, on, on_count);
             l++;
-            if (corrected) break;
+            if (corrected_now) {
+                mirror_columns(&j, 1, on, on_count);
+                break;
+            }
         }
         first += l;
     }
-}
-
-// Writes back the rows of the copy that learning changed: a correction of unit
-// j changed w(j, k) for every other unit k that is on, which lies in row j
-// where k > j and in row k where k < j.
-static void mirror_store_corrected(const int *act) {
-    bool any = false;
-    for (int a = 0; a < NETSIZE; a++)
-        if (unit_corrected[a]) any = true;
-    if (!any) return;
-    for (int a = 0; a < NETSIZE - 1; a++)
-        if (unit_corrected[a] || act[a] != 0) mirror_store_row(a);
-    memset(unit_corrected, 0, sizeof unit_corrected);
+    return any_corrected;
 }
 
 static bool thresholds_foreign_nan() {
@@ -543,18 +577,20 @@ void net_learn(const int *act, int count) {
         else
             off[off_count++] = u;
     }
+    if (!fast) net_store_sync();
     for (int cycle = 0; cycle < count; cycle++) {
         if (net_verbose) print_learning_counter(cycle);
-        if (fast)
-            learn_cycle_fast(act, on, on_count, off, off_count);
-        else
+        if (fast) {
+            if (learn_cycle_fast(act, on, on_count, off, off_count)) net_store_behind = true;
+        } else {
             learn_cycle_in_order(act);
+        }
     }
-    if (fast) mirror_store_corrected(act);
     if (net_verbose) printf("\n");
 }
 
 void net_normalize() {
+    net_store_sync();
     double sum = 0.0;
     for (int s = 0; s < weightsize; s++)
         sum = sum + weight_slot(s);

@@ -13,10 +13,14 @@ constexpr int WEIGHT_BLOCK_COUNT = 32;
 constexpr int WEIGHT_BLOCK_SLOTS = 1024;
 constexpr int WEIGHT_SLOT_COUNT = WEIGHT_BLOCK_COUNT * WEIGHT_BLOCK_SLOTS; // 32768, 128 spare
 
-extern double *weight_blocks[WEIGHT_BLOCK_COUNT]; // the weight store, built by net_init
+// The weight store, built by net_init. Learning may leave its latest weights
+// in the core's copy of the store; read the blocks through weight_slot, or
+// call net_store_sync before reading them directly.
+extern double *weight_blocks[WEIGHT_BLOCK_COUNT];
 extern double thresholds[NETSIZE];                // one threshold per unit
 extern int net_broken;  // 1 when the store could not be built or failed its self-test
 extern int net_verbose; // 1 prints the progress of initialisation, recall and learning
+extern bool net_store_behind; // learning changed the copy since it was last written to the blocks
 
 // Slot of the weight between units a and b (either order). Weights are
 // numbered pair by pair in row order: (0,1) is slot 0, (0,255) slot 254,
@@ -47,8 +51,12 @@ void net_warn_broken();
 // Divides every weight by the sum of all weights (unless that sum is 0).
 void net_normalize();
 
+// Writes the weights that learning left in the copy back into the blocks.
+void net_store_sync();
+
 // Value of weight slot s (0..32767); the store must exist.
 inline double weight_slot(int s) {
+    if (net_store_behind) net_store_sync();
     return weight_blocks[s / WEIGHT_BLOCK_SLOTS][s % WEIGHT_BLOCK_SLOTS];
 }
 
@@ -57,5 +65,7 @@ inline double weight_slot(int s) {
 void weight_slot_set(int s, double value);
 
 // Whether the copy that recall and learning use holds the store's very bits
-// (or is marked to be copied again): a check for the tests.
+// (or is marked to be copied again, or is ahead of the blocks by learning
+// not yet written back), is symmetric and knows its weights that are not
+// finite: a check for the tests.
 bool net_copy_in_step();

@@ -24,6 +24,7 @@ std::string literal_net_text() {
     FILE *out = open_memstream(&buffer, &size);
     if (!out) abort();
     int counter = 0;
+    net_store_sync();
     fprintf(out, "double weights%d[%d] = {\n  ", 0, 1024);
     for (int s = 0; s < 32768; s++) {
         if (s % 1024 == 0 && s > 0) {
