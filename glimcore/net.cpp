@@ -455,30 +455,68 @@ static void learning_sums(const int *units, int count, const int *on, int on_cou
         sum[l] = chain[l];
 }
 
+// The bits of the units that are on, for learn_unit: the set as words, and
+// as one mask per unit (all ones when it is on, zero when not).
+struct on_masks {
+    uint64_t set[SET_WORDS];
+    uint64_t lane[NETSIZE];
+};
+
+typedef uint64_t bits_vector __attribute__((vector_size(VECTOR_LANES * sizeof(uint64_t))));
+
+// Subtracts correction from row[k] for each unit k whose lane mask is all
+// ones; the other units subtract +0.0, which leaves every value of the copy as
+// it is (-0.0 included; its NaNs are quiet). Returns whether one of the
+// results of the units that are on is not finite.
+RECALL_BUILDS static bool row_subtract(double *row, const uint64_t *lane, double correction) {
+    constexpr uint64_t EXPONENT = 0x7ff0000000000000u; // all ones in an infinity or a NaN
+    uint64_t correction_bits;
+    memcpy(&correction_bits, &correction, sizeof correction_bits);
+    bits_vector correction_vector = bits_vector{} + correction_bits;
+    bits_vector seen = {};
+    for (int k = 0; k < NETSIZE; k += VECTOR_LANES) {
+        sum_vector weights, subtrahend;
+        bits_vector mask;
+        memcpy(&weights, row + k, sizeof weights);
+        memcpy(&mask, lane + k, sizeof mask);
+        bits_vector subtrahend_bits = correction_vector & mask;
+        memcpy(&subtrahend, &subtrahend_bits, sizeof subtrahend);
+        weights = weights - subtrahend;
+        memcpy(row + k, &weights, sizeof weights);
+        bits_vector weight_bits;
+        memcpy(&weight_bits, &weights, sizeof weight_bits);
+        seen |= (bits_vector)((weight_bits & EXPONENT) == EXPONENT) & mask;
+    }
+    uint64_t any = 0;
+    for (int l = 0; l < VECTOR_LANES; l++)
+        any |= seen[l];
+    return any != 0;
+}
+
 // Applies the rule to unit j with its sum over the n other units that are on.
 // Returns whether j was misclassified and its weights were corrected. Writes
 // only row j of the copy; the caller puts the mirror image into column j.
-static bool learn_unit(const int *act, int j, double sum, int n, const int *on, int on_count) {
+static bool learn_unit(const int *act, int j, double sum, int n, const on_masks &on) {
     double correction = 0.0;
     bool misclassified = correct_threshold(act, j, sum, n, &correction);
     // A correctly classified unit has the correction 0.0, and w - 0.0 is w for
     // every w this path meets (its NaNs are quiet): its weights stay as they are.
     if (!misclassified) return false;
     double *row = mirror[j];
-    bool nonfinite = false;
-    for (int x = 0; x < on_count; x++) {
-        int k = on[x];
-        if (k == j) continue;
-        double weight = row[k] - correction;
-        row[k] = weight;
-        nonfinite |= !std::isfinite(weight);
-    }
-    if (nonfinite)
-        for (int x = 0; x < on_count; x++) {
-            int k = on[x];
-            bool noted = nonfinite_from[j][k / 64] >> (k % 64) & 1;
-            if (!noted && k != j && !std::isfinite(row[k])) note_nonfinite(j, k);
+    bool nonfinite = row_subtract(row, on.lane, correction);
+    row[j] = 0.0; // the diagonal of a unit that is on
+    if (!nonfinite) return true;
+    // A weight that is not finite stays so under learning's corrections, so
+    // only the weights that were finite need a look.
+    for (int w = 0; w < SET_WORDS; w++) {
+        uint64_t candidates = on.set[w] & ~nonfinite_from[j][w];
+        if (j / 64 == w) candidates &= ~((uint64_t)1 << (j % 64));
+        while (candidates) {
+            int k = w * 64 + __builtin_ctzll(candidates);
+            candidates &= candidates - 1;
+            if (!std::isfinite(row[k])) note_nonfinite(j, k);
         }
+    }
     return true;
 }
 
@@ -507,7 +545,7 @@ static void mirror_columns(const int *units, int count, const int *on, int on_co
 // which the symmetric copy holds in column i.
 // Returns whether any unit was corrected.
 static bool learn_cycle_fast(const int *act, const int *on, int on_count, const int *off,
-                             int off_count) {
+                             int off_count, const on_masks &masks) {
     double start_sum[NETSIZE];
     for (int first = 0; first < NETSIZE; first += RECALL_LANES)
         recall_sums(on, on_count, first, start_sum + first);
@@ -515,14 +553,14 @@ static bool learn_cycle_fast(const int *act, const int *on, int on_count, const 
     int corrected_count = 0;
     for (int x = 0; x < off_count; x++) {
         int j = off[x];
-        if (learn_unit(act, j, start_sum[j], on_count, on, on_count)) corrected[corrected_count++] = j;
+        if (learn_unit(act, j, start_sum[j], on_count, masks)) corrected[corrected_count++] = j;
     }
     mirror_columns(corrected, corrected_count, on, on_count);
     bool any_corrected = corrected_count > 0;
     int next = 0;
     while (next < on_count) {
         int j = on[next++];
-        if (learn_unit(act, j, start_sum[j], on_count - 1, on, on_count)) {
+        if (learn_unit(act, j, start_sum[j], on_count - 1, masks)) {
             mirror_columns(&j, 1, on, on_count);
             any_corrected = true;
             break;
@@ -535,7 +573,7 @@ static bool learn_cycle_fast(const int *act, const int *on, int on_count, const 
         int l = 0;
         while (l < count) {
             int j = on[first + l];
-            bool corrected_now = learn_unit(act, j, sum[l], on_count - 1, on, on_count);
+            bool corrected_now = learn_unit(act, j, sum[l], on_count - 1, masks);
             l++;
             if (corrected_now) {
                 mirror_columns(&j, 1, on, on_count);
@@ -571,17 +609,22 @@ void net_learn(const int *act, int count) {
     }
     int on[NETSIZE], off[NETSIZE];
     int on_count = 0, off_count = 0;
+    on_masks masks;
+    memset(masks.set, 0, sizeof masks.set);
     for (int u = 0; u < NETSIZE; u++) {
-        if (act[u])
+        masks.lane[u] = act[u] ? ~(uint64_t)0 : 0;
+        if (act[u]) {
             on[on_count++] = u;
-        else
+            masks.set[u / 64] |= (uint64_t)1 << (u % 64);
+        } else {
             off[off_count++] = u;
+        }
     }
     if (!fast) net_store_sync();
     for (int cycle = 0; cycle < count; cycle++) {
         if (net_verbose) print_learning_counter(cycle);
         if (fast) {
-            if (learn_cycle_fast(act, on, on_count, off, off_count)) net_store_behind = true;
+            if (learn_cycle_fast(act, on, on_count, off, off_count, masks)) net_store_behind = true;
         } else {
             learn_cycle_in_order(act);
         }

@@ -17,9 +17,9 @@ constexpr int WEIGHT_SLOT_COUNT = WEIGHT_BLOCK_COUNT * WEIGHT_BLOCK_SLOTS; // 32
 // in the core's copy of the store; read the blocks through weight_slot, or
 // call net_store_sync before reading them directly.
 extern double *weight_blocks[WEIGHT_BLOCK_COUNT];
-extern double thresholds[NETSIZE];                // one threshold per unit
-extern int net_broken;  // 1 when the store could not be built or failed its self-test
-extern int net_verbose; // 1 prints the progress of initialisation, recall and learning
+extern double thresholds[NETSIZE]; // one threshold per unit
+extern int net_broken;             // 1 when the store could not be built or failed its self-test
+extern int net_verbose;            // 1 prints the progress of initialisation, recall and learning
 extern bool net_store_behind; // learning changed the copy since it was last written to the blocks
 
 // Slot of the weight between units a and b (either order). Weights are
