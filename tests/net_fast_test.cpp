@@ -76,7 +76,7 @@ std::string first_difference(const network_bits &expected, const network_bits &a
 
 // One call of recall or learning, or a write into the store between calls.
 struct step {
-    enum { RECALL, LEARN, WRITE_SLOT, LOAD_FILE, NORMALIZE } kind;
+    enum { RECALL, LEARN, WRITE_SLOT, LOAD_FILE, NORMALIZE, SAVE_FILE } kind;
     std::vector<int> act;
     int amount = 0;   // step limit, cycle count or slot
     double value = 0; // written value
@@ -120,8 +120,12 @@ run_trace run_steps(const std::vector<step> &steps, recall_function recall, lear
         case step::NORMALIZE:
             net_normalize();
             break;
+        case step::SAVE_FILE:
+            returned = net_save(file.c_str());
+            break;
         }
         trace.printed.push_back(testing::internal::GetCapturedStdout());
+        if (s.kind == step::SAVE_FILE) trace.printed.back() += read_file(file);
         trace.copy_in_step.push_back(net_copy_in_step());
         trace.vectors.push_back(act);
         trace.returned.push_back(returned);
@@ -365,6 +369,35 @@ TEST(FastCore, MatchesLiteralOnANetworkReadFromAFile) {
         };
         expect_same_as_literal(steps, file);
     }
+}
+
+TEST(FastCore, MatchesLiteralWhereTheStoreIsReadOrWrittenBetweenLearningCalls) {
+    // Learning leaves its weights in the core's copy until the blocks are read
+    // or written: saves, step-by-step learning and recall (odd values), a
+    // written slot, normalising and a load must each find them there.
+    scratch_dir dir;
+    std::string file = dir.path() + "/between.net";
+    bits_source rng(31);
+    make_network(rng, TRAINED);
+    std::vector<step> steps;
+    for (int round = 0; round < 3; round++) {
+        for (int p = 0; p < 3; p++)
+            steps.push_back({step::LEARN, random_pattern(rng, 70), 1});
+        steps.push_back({step::SAVE_FILE, {}, 0});
+        steps.push_back({step::LEARN, random_pattern(rng, 70), 2});
+        steps.push_back({step::LEARN, random_pattern(rng, 70, true), 1});
+        steps.push_back({step::LEARN, random_pattern(rng, 70), 1});
+        steps.push_back({step::RECALL, random_pattern(rng, 70, true), 2});
+        steps.push_back({step::LEARN, random_pattern(rng, 70), 1});
+        steps.push_back({step::WRITE_SLOT, {}, rng.below(weightsize), 0.25});
+        steps.push_back({step::LEARN, random_pattern(rng, 70), 1});
+        steps.push_back({step::NORMALIZE, {}, 0});
+        steps.push_back({step::LEARN, random_pattern(rng, 70), 1});
+        steps.push_back({step::LOAD_FILE, {}, 0});
+        steps.push_back({step::LEARN, random_pattern(rng, 70), 1});
+        steps.push_back({step::SAVE_FILE, {}, 0});
+    }
+    expect_same_as_literal(steps, file);
 }
 
 TEST(FastCore, MatchesLiteralOnABrokenNetwork) {
