@@ -90,8 +90,8 @@ machine=$(lscpu 2>/dev/null | sed -n 's/^Model name: *//p' | head -1)
 echo "== whole runs on ${machine:-an unnamed processor}, $rounds rounds, medians of CPU time"
 printf '%-24s %12s %12s %8s  %s\n' run "baseline ms" "now ms" ratio outputs
 status=0
-for spec in "${cases[@]}"; do
-    IFS='@' read -r name setup command command_now <<<"$spec"
+for case_line in "${cases[@]}"; do
+    IFS='@' read -r name setup command command_now <<<"$case_line"
     slug=$(echo "$name" | tr -c 'a-z0-9\n' '-')
     rm -f "$top/$slug".{base,now}
     verdict=same
