@@ -15,6 +15,7 @@
 #include "names.h"
 #include "net.h"
 #include "netfile.h"
+#include "netmargin.h"
 #include "savefile.h"
 
 constexpr int RECALL_LIMIT = 500;
@@ -23,6 +24,7 @@ static int nr_of_files = 1;                           // first argument
 static int nr_of_cycles = 50;                         // second argument
 static char pat_file_mask[NAME_SIZE] = "se-%d.act";   // third argument
 static char net_file_name[NAME_SIZE] = "glimnet.net"; // read at start, written at the end
+static learning_rule rule = RULE_CLASSIC;             // --rule NAME
 
 // One pattern file's vector.
 struct pattern_node {
@@ -47,8 +49,52 @@ static const char *const help[] = {
     "  nr_of_files    how many pattern files, numbered from 0; required\n",
     "  nr_of_cycles   times each pattern is taught; default 50\n",
     "  pat_file_mask  name of pattern file N, %d for N; default se-%d.act\n",
+    "\n",
+    "Options:\n",
+    "  --rule NAME    the learning rule: classic (error-correcting) or margin\n",
+    "                 (stores every pattern with a margin, stops when it does);\n",
+    "                 default classic\n",
     nullptr,
 };
+
+// Takes "--rule NAME" and "--rule=NAME" out of the arguments before "--",
+// so that the shared conventions see only the rest. An unknown name, a
+// missing one or two different ones end the run before anything is read.
+static int take_rule(int *argc, char *argv[]) {
+    const char *chosen = nullptr;
+    for (int i = 1; i < *argc && strcmp(argv[i], "--") != 0;) {
+        const char *name;
+        int taken;
+        if (strcmp(argv[i], "--rule") == 0) {
+            name = i + 1 < *argc ? argv[i + 1] : nullptr;
+            taken = name ? 2 : 1;
+        } else if (strncmp(argv[i], "--rule=", 7) == 0) {
+            name = argv[i] + 7;
+            taken = 1;
+        } else {
+            i++;
+            continue;
+        }
+        if (!name || !name[0]) {
+            message_error("learning rule missing after --rule (classic or margin)");
+            return EXIT_USAGE;
+        }
+        learning_rule named;
+        if (!rule_from_name(name, &named)) {
+            message_error("unknown learning rule '%.*s' (classic or margin)", NAME_SIZE, name);
+            return EXIT_USAGE;
+        }
+        if (chosen && strcmp(chosen, name) != 0) {
+            message_error("two learning rules, '%s' and '%s' (give --rule once)", chosen, name);
+            return EXIT_USAGE;
+        }
+        chosen = name;
+        rule = named;
+        memmove(&argv[i], &argv[i + taken], (size_t)(*argc + 1 - i - taken) * sizeof argv[0]);
+        *argc -= taken;
+    }
+    return -1;
+}
 
 // Takes the settings from the arguments and checks that every file name the
 // run will form fits its buffer. Names grow with the file number, so the
@@ -116,6 +162,38 @@ static void teach_patterns() {
     }
 }
 
+// After each margin cycle: the cycle line, as the classic rule's line ends,
+// and the units that missed the margin and moved.
+static void report_margin_cycle(int cycle, long moved, void *context) {
+    printf("Learning cycle %d - %5d, %ld units moved\n", cycle, *(const int *)context, moved);
+}
+
+// The margin rule teaches the whole list at once and stops after the first
+// cycle that changes nothing.
+static void teach_patterns_margin() {
+    int count = 0;
+    for (pattern_node *node = pattern_head; node; node = node->next)
+        count++;
+    const int **patterns = (const int **)malloc((size_t)(count ? count : 1) * sizeof(int *));
+    if (!patterns) {
+        message_error("nothing learned: not enough memory for the list of %d patterns", count);
+        return;
+    }
+    int k = 0;
+    for (pattern_node *node = pattern_head; node; node = node->next)
+        patterns[k++] = node->act;
+    margin_report report = margin_learn(patterns, count, nr_of_cycles, report_margin_cycle, &count);
+    free(patterns);
+    if (report.broken) return;
+    if (report.learned)
+        printf("Learned every pattern in %d cycle%s\n", report.cycles,
+               report.cycles == 1 ? "" : "s");
+    else
+        printf("After %d cycle%s, %ld units of %d patterns still miss the margin\n", report.cycles,
+               report.cycles == 1 ? "" : "s", report.missing, count);
+    divergence_watch(report.cycles - 1);
+}
+
 // Lets a copy of the first pattern settle; the network and the pattern stay as they are.
 static void test_recall() {
     if (!pattern_head) {
@@ -151,9 +229,10 @@ static int refuse_learning(const char *why) {
 static int run(int argc, char *argv[]) {
     message_set_program("glimlearn");
     save_init();
+    int status = take_rule(&argc, argv);
+    if (status >= 0) return status;
     // The first two arguments are numbers, so -3 there is a number, not an option.
-    int status =
-        arg_conventions(&argc, argv, {"glimlearn", usage, help, true, 2, ARG_OPTIONS_SHARED});
+    status = arg_conventions(&argc, argv, {"glimlearn", usage, help, true, 2, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;
     if (!take_arguments(argc, argv)) return EXIT_FAILURE;
 
@@ -178,7 +257,10 @@ static int run(int argc, char *argv[]) {
         if (failed[0]) return refuse_learning(failed);
         whole = false;
     }
-    teach_patterns();
+    if (rule == RULE_MARGIN)
+        teach_patterns_margin();
+    else
+        teach_patterns();
     test_recall();
     printf("Saving network to %s...\n", net_file_name);
     if (net_save(net_file_name) != 0) whole = false;

@@ -123,5 +123,17 @@ int main(int argc, char **argv) {
     rectangle(&p, 44, 10, 70, 27, VIOLET);
     ok = write_picture(dir, "test-2.ppm", p) && ok;
 
+    // Six ordinary shapes drawn afresh, in other sizes and places than the
+    // training picture's: a set that the error-correcting rule does not store
+    // and the margin rule does (README, "Is my network any good?").
+    clear(&p);
+    rectangle(&p, 4, 5, 19, 20, SKY);
+    ring(&p, 39, 13, 9, 0, YELLOW_BLUE);
+    triangle(&p, 66, 4, 12, 22, VIOLET);
+    ring(&p, 13, 44, 11, 6, TEAL);
+    cross(&p, 41, 44, 9, 2, YELLOW_BLUE);
+    rectangle(&p, 58, 38, 74, 51, SLATE);
+    ok = write_picture(dir, "shapes.ppm", p) && ok;
+
     return ok ? 0 : 1;
 }
