@@ -1,6 +1,7 @@
 // Telling the input formats apart, and the steps all decoders share.
 #include "decode.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -82,72 +83,136 @@ bool prep_check_size(long width, long height, const prep_decode_options &options
     return true;
 }
 
+// Finds out what in holds from its first bytes and goes back to the start.
+// FORMAT_UNKNOWN with the reason in error when it is none of the formats read.
+prep_format prep_sniff_stream(FILE *in, char *error) {
+    unsigned char head[16];
+    size_t size = fread(head, 1, sizeof head, in);
+    if (ferror(in) || fseek(in, 0, SEEK_SET) != 0) {
+        snprintf(error, PREP_ERROR_SIZE, "cannot read: %s", strerror(errno));
+        return FORMAT_UNKNOWN;
+    }
+    prep_format format = prep_sniff(head, size);
+    if (format == FORMAT_UNKNOWN) {
+        char found[PREP_ERROR_SIZE];
+        prep_describe_unknown(head, size, found);
+        snprintf(error, PREP_ERROR_SIZE, "%.100s; glimprep reads PNG, JPEG and PNM (P1 to P6)",
+                 found);
+    }
+    return format;
+}
+
+bool prep_decode_stream(FILE *in, prep_format format, const prep_decode_options &options,
+                        prep_sink *sink, char *error) {
+    switch (format) {
+    case FORMAT_PNG:
+        return prep_decode_png(in, options, sink, error);
+    case FORMAT_JPEG:
+        return prep_decode_jpeg(in, options, sink, error);
+    case FORMAT_PNM:
+        return prep_decode_pnm(in, options, sink, error);
+    default:
+        snprintf(error, PREP_ERROR_SIZE, "not a picture format glimprep knows");
+        return false;
+    }
+}
+
+namespace {
+
+// Keeps the whole picture as stored, at full size.
+class whole_picture : public prep_sink {
+  public:
+    prep_picture picture;
+    int orientation = 0;
+
+    int start(long width, long height, int shown_as, int, char *) override {
+        picture.width = (int)width;
+        picture.height = (int)height;
+        picture.samples.assign((size_t)width * height * 3, 0);
+        orientation = shown_as;
+        return 1;
+    }
+    void take(long y, long x, long step, long count, const uint16_t *rgb) override {
+        for (long i = 0; i < count; i++, rgb += 3) {
+            uint16_t *to = &picture.samples[3 * ((size_t)y * picture.width + x + i * step)];
+            to[0] = rgb[0];
+            to[1] = rgb[1];
+            to[2] = rgb[2];
+        }
+    }
+};
+
+} // namespace
+
 bool prep_decode(const unsigned char *data, size_t size, const prep_decode_options &options,
                  prep_picture *picture, char *error) {
-    bool done = false;
-    switch (prep_sniff(data, size)) {
-    case FORMAT_PNG:
-        done = prep_decode_png(data, size, options, picture, error);
-        break;
-    case FORMAT_JPEG:
-        done = prep_decode_jpeg(data, size, options, picture, error);
-        break;
-    case FORMAT_PNM:
-        done = prep_decode_pnm(data, size, options, picture, error);
-        break;
-    default: {
+    *picture = prep_picture();
+    FILE *in = size > 0 ? fmemopen(const_cast<unsigned char *>(data), size, "rb") : nullptr;
+    if (!in) {
         char found[PREP_ERROR_SIZE];
         prep_describe_unknown(data, size, found);
         snprintf(error, PREP_ERROR_SIZE, "%.100s; glimprep reads PNG, JPEG and PNM (P1 to P6)",
                  found);
+        return false;
     }
+    whole_picture whole;
+    prep_format format = prep_sniff_stream(in, error);
+    bool done = format != FORMAT_UNKNOWN && prep_decode_stream(in, format, options, &whole, error);
+    fclose(in);
+    if (!done) return false;
+    prep_orient(&whole.picture, whole.orientation);
+    *picture = std::move(whole.picture);
+    return true;
+}
+
+void prep_stored_pixel(int orientation, long width, long height, long x, long y, long *stored_x,
+                       long *stored_y) {
+    long sx = x;
+    long sy = y;
+    switch (orientation) {
+    case 2: // mirrored left to right
+        sx = width - 1 - x;
+        break;
+    case 3: // turned half round
+        sx = width - 1 - x;
+        sy = height - 1 - y;
+        break;
+    case 4: // mirrored top to bottom
+        sy = height - 1 - y;
+        break;
+    case 5: // mirrored along the main diagonal
+        sx = y;
+        sy = x;
+        break;
+    case 6: // stored a quarter turn anticlockwise: turn it clockwise
+        sx = y;
+        sy = height - 1 - x;
+        break;
+    case 7: // mirrored along the other diagonal
+        sx = width - 1 - y;
+        sy = height - 1 - x;
+        break;
+    case 8: // stored a quarter turn clockwise: turn it anticlockwise
+        sx = width - 1 - y;
+        sy = x;
+        break;
     }
-    if (!done) *picture = prep_picture();
-    return done;
+    *stored_x = sx;
+    *stored_y = sy;
 }
 
 void prep_orient(prep_picture *picture, int orientation) {
     if (orientation < 2 || orientation > 8) return;
     int width = picture->width;
     int height = picture->height;
-    bool turned = orientation >= 5; // 5 to 8 swap width and height
     prep_picture shown;
-    shown.width = turned ? height : width;
-    shown.height = turned ? width : height;
+    shown.width = prep_turned(orientation) ? height : width;
+    shown.height = prep_turned(orientation) ? width : height;
     shown.samples.resize(picture->samples.size());
-    // For each shown pixel (x, y), the stored pixel (sx, sy) it comes from.
     for (int y = 0; y < shown.height; y++) {
         for (int x = 0; x < shown.width; x++) {
-            int sx = x;
-            int sy = y;
-            switch (orientation) {
-            case 2: // mirrored left to right
-                sx = width - 1 - x;
-                break;
-            case 3: // turned half round
-                sx = width - 1 - x;
-                sy = height - 1 - y;
-                break;
-            case 4: // mirrored top to bottom
-                sy = height - 1 - y;
-                break;
-            case 5: // mirrored along the main diagonal
-                sx = y;
-                sy = x;
-                break;
-            case 6: // stored a quarter turn anticlockwise: turn it clockwise
-                sx = y;
-                sy = height - 1 - x;
-                break;
-            case 7: // mirrored along the other diagonal
-                sx = width - 1 - y;
-                sy = height - 1 - x;
-                break;
-            case 8: // stored a quarter turn clockwise: turn it anticlockwise
-                sx = width - 1 - y;
-                sy = x;
-                break;
-            }
+            long sx, sy;
+            prep_stored_pixel(orientation, width, height, x, y, &sx, &sy);
             const uint16_t *from = &picture->samples[3 * ((size_t)sy * width + sx)];
             uint16_t *to = &shown.samples[3 * ((size_t)y * shown.width + x)];
             to[0] = from[0];

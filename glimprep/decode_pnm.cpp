@@ -4,6 +4,8 @@
 // (1 to 65535; above 255 a binary sample has two bytes, high byte first).
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "decode.h"
 #include "ppmheader.h"
@@ -30,71 +32,110 @@ int next_bit(FILE *in) {
     return EOF;
 }
 
-// Reads the raster of a text picture: samples_per_pixel numbers per pixel.
-bool read_text_raster(FILE *in, int kind, int maxval, prep_picture *picture, char *error) {
-    size_t count = (size_t)picture->width * picture->height * (kind == 3 ? 3 : 1);
-    std::vector<uint16_t> values(count);
-    for (size_t i = 0; i < count; i++) {
-        int value = 0;
-        if (kind == 1) {
-            int c = next_bit(in);
-            if (c != '0' && c != '1')
-                return refuse(error, c == EOF ? "the raster ends early" : "a bit is not 0 or 1");
-            value = c == '0' ? 1 : 0; // 1 is black
-        } else {
-            ppm_header scratch;
-            if (!ppm_read_number(in, "sample", &value, &scratch))
-                return refuse(error, feof(in) ? "the raster ends early" : scratch.error);
-            if (value > maxval) return refuse(error, "a sample is above the maximum sample value");
-        }
-        values[i] = (uint16_t)value;
-    }
-    for (size_t pixel = 0; pixel < (size_t)picture->width * picture->height; pixel++) {
-        for (int c = 0; c < 3; c++) {
-            unsigned value = values[kind == 3 ? 3 * pixel + c : pixel];
-            picture->samples[3 * pixel + c] =
-                (uint16_t)(((unsigned long)value * 65535 + maxval / 2) / maxval);
+// Samples converted and handed on at a time.
+constexpr long CHUNK_PIXELS = 4096;
+
+// A text raster may spend this many bytes per sample (digits, white space,
+// comments) before it is taken for endless input.
+constexpr long TEXT_BYTES_PER_SAMPLE = 64;
+
+uint16_t widen(unsigned value, int maxval) {
+    return (uint16_t)(((unsigned long)value * 65535 + maxval / 2) / maxval);
+}
+
+// Reads the raster of a text picture into sink, row by row: one number (P2,
+// P3) or one digit (P1) per sample.
+bool read_text_raster(FILE *in, int kind, long width, long height, int maxval, prep_sink *sink,
+                      std::vector<uint16_t> *chunk, char *error) {
+    int per_pixel = kind == 3 ? 3 : 1;
+    long start = ftell(in);
+    long limit = start + 1024 + TEXT_BYTES_PER_SAMPLE * per_pixel * width * height;
+    for (long y = 0; y < height; y++) {
+        for (long first = 0; first < width; first += CHUNK_PIXELS) {
+            long count = width - first < CHUNK_PIXELS ? width - first : CHUNK_PIXELS;
+            uint16_t *out = chunk->data();
+            for (long i = 0; i < count * per_pixel; i++) {
+                int value = 0;
+                if (kind == 1) {
+                    int c = next_bit(in);
+                    if (c != '0' && c != '1')
+                        return refuse(error,
+                                      c == EOF ? "the raster ends early" : "a bit is not 0 or 1");
+                    value = c == '0' ? 1 : 0; // 1 is black
+                } else {
+                    ppm_header scratch;
+                    if (!ppm_read_number(in, "sample", &value, &scratch))
+                        return refuse(error, feof(in) ? "the raster ends early" : scratch.error);
+                    if (value > maxval)
+                        return refuse(error, "a sample is above the maximum sample value");
+                }
+                uint16_t wide = widen((unsigned)value, maxval);
+                if (per_pixel == 3) {
+                    out[i] = wide;
+                } else {
+                    out[3 * i] = out[3 * i + 1] = out[3 * i + 2] = wide;
+                }
+            }
+            if (ftell(in) > limit)
+                return refuse(error, "the raster holds more text than its samples need");
+            sink->take(y, first, 1, count, chunk->data());
         }
     }
     return true;
 }
 
-// Reads the raster of a binary picture from data, which it must fill.
-bool read_binary_raster(const unsigned char *data, size_t size, int kind, int maxval,
-                        prep_picture *picture, char *error) {
-    size_t width = picture->width;
-    size_t height = picture->height;
-    int bytes = maxval > 255 ? 2 : 1;
-    size_t row_bytes = kind == 4 ? (width + 7) / 8 : width * (kind == 6 ? 3 : 1) * bytes;
-    if (size / row_bytes < height) {
+// Reads the raster of a binary picture into sink, row by row.
+bool read_binary_raster(FILE *in, int kind, long width, long height, int maxval, prep_sink *sink,
+                        std::vector<unsigned char> *bytes, std::vector<uint16_t> *chunk,
+                        char *error) {
+    int sample_bytes = maxval > 255 ? 2 : 1;
+    size_t pixel_bytes = kind == 6 ? 3 * sample_bytes : sample_bytes;
+    size_t row_bytes = kind == 4 ? ((size_t)width + 7) / 8 : (size_t)width * pixel_bytes;
+    // A row of bits is read whole (an eighth of its pixels in bytes); other
+    // rows a chunk of pixels at a time.
+    bytes->resize(kind == 4 ? row_bytes : CHUNK_PIXELS * pixel_bytes);
+    size_t done = 0; // raster bytes read so far
+    auto read = [&](size_t want) {
+        size_t got = fread(bytes->data(), 1, want, in);
+        done += got;
+        if (got == want) return true;
         snprintf(error, PREP_ERROR_SIZE,
-                 "broken PNM picture: the raster ends after %zu of %zu bytes", size,
+                 "broken PNM picture: the raster ends after %zu of %zu bytes", done,
                  row_bytes * height);
         return false;
-    }
-    uint16_t *out = picture->samples.data();
-    for (size_t y = 0; y < height; y++) {
-        const unsigned char *row = data + y * row_bytes;
-        for (size_t x = 0; x < width; x++, out += 3) {
+    };
+    for (long y = 0; y < height; y++) {
+        if (kind == 4 && !read(row_bytes)) return false;
+        for (long first = 0; first < width; first += CHUNK_PIXELS) {
+            long count = width - first < CHUNK_PIXELS ? width - first : CHUNK_PIXELS;
+            uint16_t *out = chunk->data();
             if (kind == 4) {
-                uint16_t value = row[x / 8] >> (7 - x % 8) & 1 ? 0 : 65535;
-                out[0] = out[1] = out[2] = value;
+                for (long x = first; x < first + count; x++, out += 3) {
+                    uint16_t value = (*bytes)[x / 8] >> (7 - x % 8) & 1 ? 0 : 65535;
+                    out[0] = out[1] = out[2] = value;
+                }
+                sink->take(y, first, 1, count, chunk->data());
                 continue;
             }
-            for (int c = 0; c < 3; c++) {
-                size_t at = (kind == 6 ? 3 * x + c : x) * bytes;
-                unsigned value = bytes == 2 ? row[at] << 8 | row[at + 1] : row[at];
-                if (value > (unsigned)maxval)
-                    return refuse(error, "a sample is above the maximum sample value");
-                out[c] = (uint16_t)(((unsigned long)value * 65535 + maxval / 2) / maxval);
+            if (!read(count * pixel_bytes)) return false;
+            const unsigned char *at = bytes->data();
+            for (long x = 0; x < count; x++, out += 3) {
+                for (int c = 0; c < (kind == 6 ? 3 : 1); c++, at += sample_bytes) {
+                    unsigned value = sample_bytes == 2 ? at[0] << 8 | at[1] : at[0];
+                    if (value > (unsigned)maxval)
+                        return refuse(error, "a sample is above the maximum sample value");
+                    out[c] = widen(value, maxval);
+                }
+                if (kind == 5) out[1] = out[2] = out[0];
             }
+            sink->take(y, first, 1, count, chunk->data());
         }
     }
     return true;
 }
 
-bool decode_stream(FILE *in, const unsigned char *data, size_t size,
-                   const prep_decode_options &options, prep_picture *picture, char *error) {
+bool decode_stream(FILE *in, const prep_decode_options &options, prep_sink *sink,
+                   std::vector<unsigned char> *bytes, std::vector<uint16_t> *chunk, char *error) {
     ppm_header header;
     ppm_status status = ppm_read_header(in, &header);
     int kind = header.magic[0] == 'P' && header.magic[2] == '\0' ? header.magic[1] - '0' : 0;
@@ -123,25 +164,24 @@ bool decode_stream(FILE *in, const unsigned char *data, size_t size,
         return false;
     }
     if (!prep_check_size(header.width, header.height, options, "PNM", error)) return false;
-    picture->width = header.width;
-    picture->height = header.height;
-    picture->samples.resize((size_t)header.width * header.height * 3);
-    if (kind <= 3) return read_text_raster(in, kind, header.maxval, picture, error);
-    long offset = ftell(in);
-    if (offset < 0 || (size_t)offset > size) return refuse(error, "the raster cannot be found");
-    return read_binary_raster(data + offset, size - offset, kind, header.maxval, picture, error);
+    if (sink->start(header.width, header.height, 0, 1, error) == 0) return false;
+    chunk->resize(3 * CHUNK_PIXELS);
+    if (kind <= 3)
+        return read_text_raster(in, kind, header.width, header.height, header.maxval, sink, chunk,
+                                error);
+    return read_binary_raster(in, kind, header.width, header.height, header.maxval, sink, bytes,
+                              chunk, error);
 }
 
 } // namespace
 
-bool prep_decode_pnm(const unsigned char *data, size_t size, const prep_decode_options &options,
-                     prep_picture *picture, char *error) {
-    FILE *in = fmemopen(const_cast<unsigned char *>(data), size, "rb");
-    if (!in) {
-        snprintf(error, PREP_ERROR_SIZE, "PNM picture not read: out of memory");
+bool prep_decode_pnm(FILE *in, const prep_decode_options &options, prep_sink *sink, char *error) {
+    std::vector<unsigned char> bytes;
+    std::vector<uint16_t> chunk;
+    try {
+        return decode_stream(in, options, sink, &bytes, &chunk, error);
+    } catch (const std::bad_alloc &) {
+        snprintf(error, PREP_ERROR_SIZE, PREP_OUT_OF_MEMORY);
         return false;
     }
-    bool done = decode_stream(in, data, size, options, picture, error);
-    fclose(in);
-    return done;
 }

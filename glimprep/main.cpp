@@ -1,9 +1,10 @@
 // glimprep: turns a PNG, JPEG or PNM picture of any size into the 80 x 60
 // binary PPM picture with maximum 255 that glimcut and glimsee read.
 //
-// Steps: read the whole input, decode it (alpha laid over the background),
-// take the --crop part, fit it into 80 x 60 by area averaging, and save the
-// result atomically under a name that is not the input's.
+// Steps: decode the input as it is read, at the scale the output needs
+// (alpha laid over the background), take the --crop part, fit it into 80 x 60
+// by area averaging, and save the result atomically under a name that is not
+// the input's.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,10 +14,9 @@
 #include <vector>
 
 #include "cmdline.h"
-#include "decode.h"
-#include "fit.h"
 #include "messages.h"
 #include "savefile.h"
+#include "shrink.h"
 
 static const char *const usage[] = {
     "Usage: glimprep [options] INPUT [OUTPUT]\n",
@@ -44,13 +44,10 @@ static const char *const help[] = {
 };
 static const arg_program program = {"glimprep", usage, help, true, 0, ARG_OPTIONS_OWN};
 
-struct prep_request {
+struct prep_arguments {
     const char *input = nullptr;
     std::string output;
-    prep_fit_mode mode = FIT_PAD;
-    bool has_crop = false;
-    prep_rect crop = {0, 0, 0, 0};
-    prep_rgb background = {0, 0, 0};
+    prep_request request;
 };
 
 static bool usage_error(const char *what, const char *why) {
@@ -115,7 +112,7 @@ static std::string default_output(const char *input) {
 }
 
 // Returns the exit status when the program is done, or -1 when it should go on.
-static int take_arguments(int argc, char *argv[], prep_request *request) {
+static int take_arguments(int argc, char *argv[], prep_arguments *arguments) {
     std::vector<const char *> operands;
     bool options_done = false;
     for (int i = 1; i < argc; i++) {
@@ -145,16 +142,16 @@ static int take_arguments(int argc, char *argv[], prep_request *request) {
         if (option == "--") {
             options_done = true;
         } else if (option == "--fit") {
-            request->mode = FIT_PAD;
+            arguments->request.mode = FIT_PAD;
         } else if (option == "--fill") {
-            request->mode = FIT_FILL;
+            arguments->request.mode = FIT_FILL;
         } else if (option == "--stretch") {
-            request->mode = FIT_STRETCH;
+            arguments->request.mode = FIT_STRETCH;
         } else if (option == "--crop") {
-            if (!parse_crop(value, &request->crop)) return EXIT_FAILURE;
-            request->has_crop = true;
+            if (!parse_crop(value, &arguments->request.crop)) return EXIT_FAILURE;
+            arguments->request.has_crop = true;
         } else if (option == "--background") {
-            if (!parse_colour(value, &request->background)) return EXIT_FAILURE;
+            if (!parse_colour(value, &arguments->request.background)) return EXIT_FAILURE;
         }
     }
     if (operands.empty() || operands.size() > 2) {
@@ -162,28 +159,9 @@ static int take_arguments(int argc, char *argv[], prep_request *request) {
                     "give INPUT and at most one OUTPUT");
         return EXIT_FAILURE;
     }
-    request->input = operands[0];
-    request->output = operands.size() == 2 ? operands[1] : default_output(operands[0]);
+    arguments->input = operands[0];
+    arguments->output = operands.size() == 2 ? operands[1] : default_output(operands[0]);
     return -1;
-}
-
-static bool read_whole(const char *name, std::vector<unsigned char> *data) {
-    FILE *in = fopen(name, "rb");
-    if (!in) {
-        message_error("%s: cannot open: %s", name, strerror(errno));
-        return false;
-    }
-    unsigned char block[65536];
-    size_t length;
-    while ((length = fread(block, 1, sizeof block, in)) > 0)
-        data->insert(data->end(), block, block + length);
-    int error = ferror(in) ? errno : 0;
-    fclose(in);
-    if (error) {
-        message_error("%s: cannot read: %s", name, strerror(error));
-        return false;
-    }
-    return true;
 }
 
 // The output may not be the input under another name (a link, or the same
@@ -212,42 +190,24 @@ static int run(int argc, char *argv[]) {
     save_init();
     int status = arg_conventions(&argc, argv, program);
     if (status >= 0) return status;
-    prep_request request;
-    status = take_arguments(argc, argv, &request);
+    prep_arguments arguments;
+    status = take_arguments(argc, argv, &arguments);
     if (status >= 0) return status;
-    if (is_input(request.input, request.output)) {
+    if (is_input(arguments.input, arguments.output)) {
         message_error("%s: the output would overwrite the input; give another OUTPUT",
-                      request.output.c_str());
+                      arguments.output.c_str());
         return EXIT_FAILURE;
-    }
-
-    std::vector<unsigned char> data;
-    if (!read_whole(request.input, &data)) return EXIT_FAILURE;
-    prep_decode_options options;
-    options.background = request.background;
-    prep_picture picture;
-    char error[PREP_ERROR_SIZE];
-    if (!prep_decode(data.data(), data.size(), options, &picture, error)) {
-        message_error("%s: %s", request.input, error);
-        return EXIT_FAILURE;
-    }
-    prep_format format = prep_sniff(data.data(), data.size());
-    std::vector<unsigned char>().swap(data);
-
-    prep_rect crop = {0, 0, picture.width, picture.height};
-    if (request.has_crop) {
-        crop = request.crop;
-        if (crop.x + crop.width > picture.width || crop.y + crop.height > picture.height) {
-            message_error("--crop %ld,%ld,%ld,%ld: not inside the picture of %d x %d pixels",
-                          crop.x, crop.y, crop.width, crop.height, picture.width, picture.height);
-            return EXIT_FAILURE;
-        }
     }
     unsigned char raster[PREP_WIDTH * PREP_HEIGHT * 3];
-    prep_scale(picture, prep_plan(crop, request.mode), request.background, raster);
-    if (!save_picture(request.output, raster)) return EXIT_FAILURE;
-    printf("Wrote %s from %s (%s, %d x %d)\n", request.output.c_str(), request.input,
-           prep_format_name(format), picture.width, picture.height);
+    prep_made made;
+    char error[PREP_LINE_SIZE];
+    if (!prep_shrink_file(arguments.input, arguments.request, raster, &made, error)) {
+        message_error("%s", error);
+        return EXIT_FAILURE;
+    }
+    if (!save_picture(arguments.output, raster)) return EXIT_FAILURE;
+    printf("Wrote %s from %s (%s, %ld x %ld)\n", arguments.output.c_str(), arguments.input,
+           prep_format_name(made.format), made.width, made.height);
     return EXIT_SUCCESS;
 }
 
