@@ -23,10 +23,8 @@ static network_copy loaded; // as the load under test left it
 static network_copy taught; // after the fast core learned one pattern
 
 static void network_store(network_copy *copy) {
-    net_store_sync();
-    for (int b = 0; b < WEIGHT_BLOCK_COUNT; b++)
-        memcpy(&copy->slots[b * WEIGHT_BLOCK_SLOTS], weight_blocks[b],
-               sizeof(double) * WEIGHT_BLOCK_SLOTS);
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
+        copy->slots[s] = weight_slot(s);
     memcpy(copy->units, thresholds, sizeof thresholds);
 }
 
@@ -39,11 +37,10 @@ static void network_restore(const network_copy *copy) {
 
 // Bit for bit, so that NaNs compare by their bits.
 static bool network_equals(const network_copy *copy) {
-    net_store_sync();
-    for (int b = 0; b < WEIGHT_BLOCK_COUNT; b++)
-        if (memcmp(&copy->slots[b * WEIGHT_BLOCK_SLOTS], weight_blocks[b],
-                   sizeof(double) * WEIGHT_BLOCK_SLOTS) != 0)
-            return false;
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
+        double weight = weight_slot(s);
+        if (memcmp(&copy->slots[s], &weight, sizeof weight) != 0) return false;
+    }
     return memcmp(copy->units, thresholds, sizeof thresholds) == 0;
 }
 

@@ -28,19 +28,16 @@ static void network_put(const double *slots, const double *units) {
 }
 
 static void network_take(double *slots, double *units) {
-    net_store_sync();
-    for (int k = 0; k < WEIGHT_BLOCK_COUNT; k++)
-        memcpy(slots + k * WEIGHT_BLOCK_SLOTS, weight_blocks[k],
-               WEIGHT_BLOCK_SLOTS * sizeof(double));
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
+        slots[s] = weight_slot(s);
     memcpy(units, thresholds, sizeof thresholds);
 }
 
 static bool network_equals(const double *slots, const double *units) {
-    net_store_sync();
-    for (int k = 0; k < WEIGHT_BLOCK_COUNT; k++)
-        if (memcmp(slots + k * WEIGHT_BLOCK_SLOTS, weight_blocks[k],
-                   WEIGHT_BLOCK_SLOTS * sizeof(double)) != 0)
-            return false;
+    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
+        double weight = weight_slot(s);
+        if (memcmp(&slots[s], &weight, sizeof weight) != 0) return false;
+    }
     return memcmp(units, thresholds, sizeof thresholds) == 0;
 }
 

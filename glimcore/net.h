@@ -3,6 +3,14 @@
 // NETSIZE binary threshold units, one symmetric weight per unordered pair of
 // distinct units and one threshold per unit. The weights live in 32 separately
 // allocated blocks of 1024 doubles; slot s is block s / 1024, position s % 1024.
+// The blocks are the core's own: other units read and write them through the
+// calls below, which keep the core's fast copy of the weights in step.
+//
+// The core's units: net.cpp (the store, initialisation, the rules as written,
+// these calls and the choice between the literal and the fast path),
+// netcopy.cpp (the dense copy of the weights, when it is stale and how learning
+// writes it back), netkernels.cpp (the fast path's sums and row updates, and
+// why they give the literal rules' bits).
 #pragma once
 
 #include "messages.h"
@@ -13,14 +21,9 @@ constexpr int WEIGHT_BLOCK_COUNT = 32;
 constexpr int WEIGHT_BLOCK_SLOTS = 1024;
 constexpr int WEIGHT_SLOT_COUNT = WEIGHT_BLOCK_COUNT * WEIGHT_BLOCK_SLOTS; // 32768, 128 spare
 
-// The weight store, built by net_init. Learning may leave its latest weights
-// in the core's copy of the store; read the blocks through weight_slot, or
-// call net_store_sync before reading them directly.
-extern double *weight_blocks[WEIGHT_BLOCK_COUNT];
 extern double thresholds[NETSIZE]; // one threshold per unit
 extern int net_broken;             // 1 when the store could not be built or failed its self-test
 extern int net_verbose;            // 1 prints the progress of initialisation, recall and learning
-extern bool net_store_behind; // learning changed the copy since it was last written to the blocks
 
 // Slot of the weight between units a and b (either order). Weights are
 // numbered pair by pair in row order: (0,1) is slot 0, (0,255) slot 254,
@@ -51,18 +54,25 @@ void net_warn_broken();
 // Divides every weight by the sum of all weights (unless that sum is 0).
 void net_normalize();
 
-// Writes the weights that learning left in the copy back into the blocks.
-void net_store_sync();
+// Value of weight slot s (0..32767), with what learning has changed; the
+// block of s must exist.
+double weight_slot(int s);
 
-// Value of weight slot s (0..32767); the store must exist.
-inline double weight_slot(int s) {
-    if (net_store_behind) net_store_sync();
-    return weight_blocks[s / WEIGHT_BLOCK_SLOTS][s % WEIGHT_BLOCK_SLOTS];
-}
-
-// Writes weight slot s. Recall and learning work from a copy of the store,
-// which this marks stale; write the blocks through no other way.
+// Writes weight slot s, whose block must exist. Recall and learning work from
+// a copy of the store, which this marks stale.
 void weight_slot_set(int s, double value);
+
+// Whether block k (0..31) of the store exists: after a failed allocation the
+// blocks from the failing one on do not.
+bool net_block_present(int k);
+
+// Whether every block of the store exists.
+bool net_store_complete();
+
+// Frees the blocks from block first on and marks the network broken, as a
+// failed allocation leaves them; net_init builds them again. For the tests
+// of what the readers and the writer do with an incomplete store.
+void net_store_release(int first);
 
 // Whether the copy that recall and learning use holds the store's very bits
 // (or is marked to be copied again, or is ahead of the blocks by learning

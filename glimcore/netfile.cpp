@@ -75,16 +75,10 @@ void netfile_write_text(std::string *text) {
     text->append("\n}\n");
 }
 
-static bool store_complete() {
-    for (double *block : weight_blocks)
-        if (!block) return false;
-    return true;
-}
-
 int net_save(const char *name) {
     if (net_broken) net_warn_broken();
     // After a failed allocation there is no network to write; keep the old file.
-    if (!store_complete()) {
+    if (!net_store_complete()) {
         fprintf(stderr, "  Weight store incomplete, %s not written.\n", name);
         return -1;
     }
@@ -122,7 +116,7 @@ load_result netfile_read_stream(FILE *in, const char *name) {
                 return LOAD_FAILED;
             }
             // After a failed allocation, values of missing blocks are read but dropped.
-            if (weight_blocks[i]) weight_slot_set(i * WEIGHT_BLOCK_SLOTS + v, value);
+            if (net_block_present(i)) weight_slot_set(i * WEIGHT_BLOCK_SLOTS + v, value);
         }
         // The closing brace may be missing; the next header read decides.
         int ignored = fscanf(in, "}\n");
@@ -267,7 +261,7 @@ bool netfile_read_text(const char *text, size_t size) {
         for (int v = 0; v < WEIGHT_BLOCK_SLOTS; v++) {
             double value;
             if (!take_value(&c, &value)) return false;
-            if (weight_blocks[i]) weight_slot_set(i * WEIGHT_BLOCK_SLOTS + v, value);
+            if (net_block_present(i)) weight_slot_set(i * WEIGHT_BLOCK_SLOTS + v, value);
             skip_breaks(&c);
         }
         if (!take_literal(&c, "}", 1)) return false;

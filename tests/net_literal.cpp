@@ -7,11 +7,10 @@
 
 namespace {
 
-// The core may hold learning that it has not yet written to the blocks.
+// Through weight_slot, as the core may hold learning that it has not yet
+// written to the blocks.
 double literal_weight(int a, int b) {
-    net_store_sync();
-    int s = weight_index(a, b);
-    return weight_blocks[s / WEIGHT_BLOCK_SLOTS][s % WEIGHT_BLOCK_SLOTS];
+    return weight_slot(weight_index(a, b));
 }
 
 void literal_counter(int cycle) {

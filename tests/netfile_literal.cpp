@@ -24,14 +24,13 @@ std::string literal_net_text() {
     FILE *out = open_memstream(&buffer, &size);
     if (!out) abort();
     int counter = 0;
-    net_store_sync();
     fprintf(out, "double weights%d[%d] = {\n  ", 0, 1024);
     for (int s = 0; s < 32768; s++) {
         if (s % 1024 == 0 && s > 0) {
             fprintf(out, "\n}\ndouble weights%d[%d] = {\n  ", s / 1024, 1024);
             counter = 0;
         }
-        literal_value(out, weight_blocks[s / 1024][s % 1024], &counter);
+        literal_value(out, weight_slot(s), &counter);
     }
     counter = 0;
     fprintf(out, "\n}\n\ndouble thresholds[%d] = {\n  ", 256);
