@@ -8,7 +8,7 @@ include(GNUInstallDirs)
 
 # The programs that this build makes; glimview and glimprep are optional.
 set(glim_programs glimcut glimlearn glimsee glimtest)
-foreach(program glimview glimprep)
+foreach(program glimview glimprep glim)
   if(TARGET ${program})
     list(APPEND glim_programs ${program})
   endif()

@@ -48,6 +48,13 @@ int encode_object(const char *path, int x, int y, int w, int h, int *act) {
     return 0;
 }
 
+void encode_object_raster(const unsigned char *rgb, int x, int y, int w, int h, int *act) {
+    signed char window[WINDOW_CELLS];
+    memset(window, 0, sizeof window);
+    window_fill(rgb, window, x, y, w, h);
+    encode_window(window, act);
+}
+
 int window_load(const char *path, signed char *window, int x, int y, int w, int h) {
     FILE *in = fopen(path, "rb");
     if (!in) {
@@ -91,11 +98,15 @@ int window_load(const char *path, signed char *window, int x, int y, int w, int 
         return -1;
     }
     fclose(in);
+    window_fill(raster, window, x, y, w, h);
+    return 0;
+}
 
+void window_fill(const unsigned char *rgb, signed char *window, int x, int y, int w, int h) {
     // The box's left column lands at WINDOW_CENTER - w / 2, its right column at
     // WINDOW_CENTER + w - w / 2, and its rows likewise; integer division
     // truncates, so an odd box reaches one cell further right and down.
-    const unsigned char *sample = raster;
+    const unsigned char *sample = rgb;
     for (int py = 0; py < PICTURE_HEIGHT; py++) {
         for (int px = 0; px < PICTURE_WIDTH; px++, sample += 3) {
             if (px < x || px > x + w || py < y || py > y + h) continue;
@@ -106,7 +117,6 @@ int window_load(const char *path, signed char *window, int x, int y, int w, int 
             window[wx * WINDOW_SIZE + wy] = (signed char)(sample[2] / 16);
         }
     }
-    return 0;
 }
 
 void encode_window(const signed char *window, int *act) {

@@ -22,10 +22,19 @@ extern const double pi;
 // maximum sample value of 255, and the program should then end with status 1.
 int encode_object(const char *path, int x, int y, int w, int h, int *act);
 
+// Fills act from the box x, y, w, h of an 80 x 60 RGB raster already in
+// memory (three bytes per pixel, row by row), as encode_object does from the
+// picture's file: for callers that read a picture once for all its objects.
+void encode_object_raster(const unsigned char *rgb, int x, int y, int w, int h, int *act);
+
 // Copies the box's blue samples divided by 16 into window (WINDOW_CELLS cells,
 // cell (wx, wy) at wx * WINDOW_SIZE + wy, cleared by the caller), the box's
 // middle on the window's middle. 0, or -1 after a message as encode_object.
 int window_load(const char *path, signed char *window, int x, int y, int w, int h);
+
+// The copy of window_load from an 80 x 60 RGB raster in memory: the box's
+// blue samples divided by 16 into the cleared window.
+void window_fill(const unsigned char *rgb, signed char *window, int x, int y, int w, int h);
 
 // The steps of encode_object after the window is loaded: profile, centring,
 // scaling, spectrum and bars. The window is only read.

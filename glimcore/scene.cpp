@@ -80,15 +80,18 @@ int scene_check_picture(const char *path) {
     return -1;
 }
 
-int scene_read_picture(const char *path, int *width, int *height) {
-    // Every load starts from clear planes and an empty table: the steps rely
-    // on cells outside the picture reading 0, a second picture in one process
-    // must not see the first, and a refused file must leave no objects.
+// Every load starts from clear planes and an empty table: the steps rely on
+// cells outside the picture reading 0, a second picture in one process must
+// not see the first, and a refused file must leave no objects.
+static void scene_clear() {
     memset(scene_input, 0, sizeof scene_input);
     memset(scene_edges, 0, sizeof scene_edges);
     memset(object_boxes, 0, sizeof object_boxes);
     object_box_count = 0;
+}
 
+int scene_read_picture(const char *path, int *width, int *height) {
+    scene_clear();
     if (scene_check_picture(path) != 0) return -1;
     FILE *in = fopen(path, "rb");
     if (!in) {
@@ -101,6 +104,16 @@ int scene_read_picture(const char *path, int *width, int *height) {
     int result = read_picture(in, path, width, height);
     fclose(in);
     return result;
+}
+
+void scene_segment_raster(const unsigned char *rgb, int width, int height) {
+    scene_clear();
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+            scene_input[x][y] = rgb[((size_t)y * width + x) * 3 + 2];
+    scene_edge_filter(width, height);
+    scene_thin(width, height);
+    scene_find_objects(width, height);
 }
 
 int scene_load(const char *path) {

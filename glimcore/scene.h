@@ -36,6 +36,11 @@ extern int object_box_count;                 // valid entries of object_boxes
 // refused; the planes are then clear and the table is empty.
 int scene_load(const char *path);
 
+// Segments an RGB raster already in memory (three bytes per pixel, row by
+// row, width 1..80 and height 1..60) as scene_load segments a picture file:
+// for callers that read a picture once for its boxes and its objects.
+void scene_segment_raster(const unsigned char *rgb, int width, int height);
+
 // Refuses a picture that exists but is not a regular file: a FIFO or a
 // device would block or could not be read again for each object. 0 when path
 // is a regular file or cannot be looked at (opening it then tells why); -1

@@ -5,7 +5,12 @@
 //                            (file names without their folders)
 //   GLIM_SHIM_FAIL_WRITE=N   the Nth write to a regular file other than the
 //                            standard streams fails with EIO; the others succeed
+//   GLIM_SHIM_KILL_AT=N      the process dies of SIGKILL just before the Nth step
+//                            that changes a file: a write to a regular file
+//                            other than the standard streams, a rename, an
+//                            unlink or a mkdir
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,8 +40,17 @@ static void log_line(const char *format, const char *a, const char *b) {
     close(fd);
 }
 
+// Counts a step that changes a file and dies at the one GLIM_SHIM_KILL_AT names.
+static void step_taken() {
+    static long steps;
+    const char *kill_at = getenv("GLIM_SHIM_KILL_AT");
+    if (kill_at && ++steps == atol(kill_at)) raise(SIGKILL);
+}
+
 extern "C" ssize_t write(int fd, const void *buffer, size_t size) {
     static auto write_call = real<ssize_t (*)(int, const void *, size_t)>("write");
+    struct stat regular;
+    if (fd > 2 && fstat(fd, &regular) == 0 && S_ISREG(regular.st_mode)) step_taken();
     static long regular_writes;
     const char *fail = getenv("GLIM_SHIM_FAIL_WRITE");
     struct stat st;
@@ -61,7 +75,20 @@ extern "C" int fsync(int fd) {
 extern "C" int rename(const char *from, const char *to) {
     static auto rename_call = real<int (*)(const char *, const char *)>("rename");
     log_line("rename %s %s\n", base_name(from), base_name(to));
+    step_taken();
     return rename_call(from, to);
+}
+
+extern "C" int unlink(const char *path) {
+    static auto unlink_call = real<int (*)(const char *)>("unlink");
+    step_taken();
+    return unlink_call(path);
+}
+
+extern "C" int mkdir(const char *path, mode_t mode) {
+    static auto mkdir_call = real<int (*)(const char *, mode_t)>("mkdir");
+    step_taken();
+    return mkdir_call(path, mode);
 }
 
 // Logged as "syncfs FOLDER" (the folder's own name).

@@ -1,0 +1,15 @@
+// Bringing a photo in: any PNG, JPEG or PNM picture, of any size, becomes the
+// suite's 80 x 60 RGB picture as glimprep makes it (the aspect ratio kept,
+// padded with black), held in memory.
+#pragma once
+
+#include <cstddef>
+
+constexpr int PHOTO_WIDTH = 80;
+constexpr int PHOTO_HEIGHT = 60;
+constexpr size_t PHOTO_BYTES = (size_t)PHOTO_WIDTH * PHOTO_HEIGHT * 3;
+constexpr int PHOTO_ERROR_SIZE = 320;
+
+// Reads the picture at path into raster (PHOTO_BYTES, RGB row by row). true
+// on success; false with a "what: why" line in error.
+bool photo_read(const char *path, unsigned char *raster, char *error);
