@@ -44,7 +44,8 @@ add_custom_target(man_pages ALL DEPENDS ${glim_man_compressed})
 # with the names of the training picture's shapes.
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.png")
-install(FILES samples/train.ppm samples/test-1.ppm samples/test-2.ppm samples/train-labels.txt
+install(FILES samples/train.ppm samples/test-1.ppm samples/test-2.ppm samples/shapes.ppm
+              samples/train-labels.txt
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/samples)
 
 # The Debian package. dpkg-shlibdeps reads the libraries the programs link and

@@ -12,6 +12,7 @@
 #include "actfile.h"
 #include "canvas.h"
 #include "messages.h"
+#include "netmargin.h"
 #include "netmeasure.h"
 #include "noise.h"
 #include "plot.h"
@@ -36,8 +37,16 @@ struct capacity_row {
     int diverged;     // weights and thresholds out of range after teaching
 };
 
-static void teach(const std::vector<std::vector<int>> &patterns, int n, int cycles) {
+static void teach(const std::vector<std::vector<int>> &patterns, int n, int cycles,
+                  learning_rule rule) {
     net_init();
+    if (rule == RULE_MARGIN) {
+        std::vector<const int *> first(n);
+        for (int p = 0; p < n; p++)
+            first[p] = patterns[p].data();
+        margin_learn(first.data(), n, cycles, nullptr, nullptr);
+        return;
+    }
     for (int cycle = 0; cycle < cycles; cycle++)
         for (int p = 0; p < n; p++)
             net_learn(patterns[p].data(), 1);
@@ -60,11 +69,17 @@ static capacity_row measure(const std::vector<std::vector<int>> &patterns, int n
     return row;
 }
 
-static void draw_capacity(canvas *picture, const std::vector<capacity_row> &rows, int cycles) {
+static void draw_capacity(canvas *picture, const std::vector<capacity_row> &rows, int cycles,
+                          learning_rule rule) {
     int count = (int)rows.size();
     char caption[200];
-    snprintf(caption, sizeof caption, "Capacity: the first n patterns taught for %d cycles",
-             cycles);
+    if (rule == RULE_MARGIN)
+        snprintf(caption, sizeof caption,
+                 "Capacity: the first n patterns taught by the margin rule, up to %d cycles",
+                 cycles);
+    else
+        snprintf(caption, sizeof caption, "Capacity: the first n patterns taught for %d cycles",
+                 cycles);
     char subtitle[200];
     snprintf(subtitle, sizeof subtitle, "to a fresh network; noise: %d units flipped, %d copies",
              NOISE_FLIPPED, COPIES);
@@ -119,7 +134,8 @@ static void draw_capacity(canvas *picture, const std::vector<capacity_row> &rows
         canvas_text(picture, legend_left, top, entries[3], PLOT_TEXT_SCALE, BLACK);
 }
 
-int view_capacity(char *const pattern_names[], int count, int cycles, const char *out_name) {
+int view_capacity(char *const pattern_names[], int count, int cycles, learning_rule rule,
+                  const char *out_name) {
     net_verbose = 0;
     net_init();
     if (net_broken) {
@@ -135,6 +151,8 @@ int view_capacity(char *const pattern_names[], int count, int cycles, const char
         }
     }
 
+    if (rule == RULE_MARGIN)
+        printf("Learning rule: margin (stops early once every pattern clears the margin)\n");
     printf("Capacity: the first n of %d patterns taught to a fresh network for %d cycles\n"
            "(no network file is read or written). stable: settle into themselves; from noise:\n"
            "come back from %d flipped units (10 %%), mean over %d copies; diverged: weights and\n"
@@ -143,14 +161,14 @@ int view_capacity(char *const pattern_names[], int count, int cycles, const char
     printf("    n  stable  from noise  diverged\n");
     std::vector<capacity_row> rows;
     for (int n = 1; n <= count; n++) {
-        teach(patterns, n, cycles);
+        teach(patterns, n, cycles, rule);
         capacity_row row = measure(patterns, n);
         printf("%5d  %6d  %10.2f  %8d\n", n, row.stable, row.recovered, row.diverged);
         rows.push_back(row);
     }
 
     canvas picture;
-    draw_capacity(&picture, rows, cycles);
+    draw_capacity(&picture, rows, cycles, rule);
     if (canvas_save_png(&picture, out_name) != 0) return -1;
     printf("Wrote %s\n", out_name);
     return 0;

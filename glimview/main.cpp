@@ -26,7 +26,7 @@ static const char *const usage[] = {
     "                [--labels FILE] [--limit BITS] [-o FILE]\n",
     "       glimview settle [-o FILE] [--net FILE] PATTERN.act\n",
     "       glimview robustness [-o FILE] [--net FILE] PATTERN.act...\n",
-    "       glimview capacity [-o FILE] [--cycles N] PATTERN.act...\n",
+    "       glimview capacity [-o FILE] [--cycles N] [--rule NAME] PATTERN.act...\n",
     "  scene    the picture enlarged with its numbered object boxes, beside\n",
     "           its thinned edge map (default output PICTURE-scene.png)\n",
     "  pattern  each 16 x 16 pattern as a grid with its file name\n",
@@ -62,6 +62,7 @@ static const char *const help[] = {
     "  -o FILE        write the picture to FILE instead of the default name\n",
     "  --net FILE     settle, robustness, report: the network; default glimnet.net\n",
     "  --cycles N     capacity: learning cycles per pattern set; default 50\n",
+    "  --rule NAME    capacity: the learning rule, classic or margin; default classic\n",
     "  --learned PICTURE  report: a training picture; one or more, required\n",
     "  --labels FILE  report: the learned objects' names, one per line; default none\n",
     "  --limit BITS   report: the most units settling may change; default 6\n",
@@ -141,6 +142,8 @@ static int run(int argc, char *argv[]) {
     bool has_network = false;
     int cycles = 50; // --cycles N, as glimlearn teaches by default
     bool has_cycles = false;
+    learning_rule rule = RULE_CLASSIC; // --rule NAME, as glimlearn
+    bool has_rule = false;
     for (int i = 2; i < argc; i++) {
         if (options_done || argv[i][0] != '-' || argv[i][1] == '\0') {
             operands.push_back(argv[i]);
@@ -159,12 +162,19 @@ static int run(int argc, char *argv[]) {
                 return usage_error("--cycles needs a whole number from 0 to 1000000", command);
             i++;
             has_cycles = true;
+        } else if (strcmp(argv[i], "--rule") == 0) {
+            if (i + 1 == argc || !rule_from_name(argv[i + 1], &rule))
+                return usage_error("--rule needs a learning rule, classic or margin", command);
+            i++;
+            has_rule = true;
         } else {
             return glimview_option(argv[i]);
         }
     }
     int count = (int)operands.size();
 
+    if (has_rule && strcmp(command, "capacity") != 0)
+        return usage_error("only capacity takes --rule", command);
     int result;
     if (strcmp(command, "scene") == 0) {
         if (count != 1) return usage_error("give one picture file", command);
@@ -208,7 +218,7 @@ static int run(int argc, char *argv[]) {
         if (count < 1) return usage_error("give at least one activation file", command);
         if (!has_out) strcpy(out_name, "capacity.png");
         if (check_not_input(operands.data(), count) != 0) return EXIT_FAILURE;
-        result = view_capacity(operands.data(), count, cycles, out_name);
+        result = view_capacity(operands.data(), count, cycles, rule, out_name);
     } else {
         message_error("unknown command %s; the commands are scene, pattern, net, match, report, "
                       "settle, robustness and capacity (see glimview --help).",

@@ -3,6 +3,8 @@
 // files writes no picture.
 #pragma once
 
+#include "netmargin.h"
+
 // The picture with its numbered object boxes, beside its thinned edge map.
 int view_scene(const char *picture_name, const char *out_name);
 
@@ -37,4 +39,6 @@ int view_robustness(char *const pattern_names[], int count, const char *network_
 
 // For n = 1 to count, the first n patterns taught to a fresh network: how
 // many are stable and come back from noise, as a chart; the table on stdout.
-int view_capacity(char *const pattern_names[], int count, int cycles, const char *out_name);
+// rule is the learning rule that teaches them.
+int view_capacity(char *const pattern_names[], int count, int cycles, learning_rule rule,
+                  const char *out_name);

@@ -127,12 +127,12 @@ int main(int argc, char **argv) {
     // training picture's: a set that the error-correcting rule does not store
     // and the margin rule does (README, "Is my network any good?").
     clear(&p);
-    rectangle(&p, 4, 5, 19, 20, SKY);
-    ring(&p, 39, 13, 9, 0, YELLOW_BLUE);
-    triangle(&p, 66, 4, 12, 22, VIOLET);
-    ring(&p, 13, 44, 11, 6, TEAL);
-    cross(&p, 41, 44, 9, 2, YELLOW_BLUE);
-    rectangle(&p, 58, 38, 74, 51, SLATE);
+    rectangle(&p, 3, 2, 17, 16, SLATE);
+    ring(&p, 40, 13, 7, 0, SKY);
+    triangle(&p, 66, 4, 12, 22, SLATE);
+    ring(&p, 13, 45, 11, 5, VIOLET);
+    cross(&p, 40, 45, 7, 3, YELLOW_BLUE);
+    rectangle(&p, 56, 40, 76, 45, VIOLET);
     ok = write_picture(dir, "shapes.ppm", p) && ok;
 
     return ok ? 0 : 1;

@@ -25,7 +25,8 @@ for program in "$@"; do
 done
 for file in share/man/man5/glim.5.gz share/doc/glim/README.md share/doc/glim/docs/test-1-scene.png \
     share/doc/glim/samples/train.ppm share/doc/glim/samples/test-1.ppm \
-    share/doc/glim/samples/test-2.ppm share/doc/glim/samples/train-labels.txt; do
+    share/doc/glim/samples/test-2.ppm share/doc/glim/samples/shapes.ppm \
+    share/doc/glim/samples/train-labels.txt; do
     [ -s "$root/$file" ] || fail "$file not installed"
 done
 # Nothing lands outside the prefix.
