@@ -62,7 +62,7 @@ static const char *const help[] = {
     "  -o FILE        write the picture to FILE instead of the default name\n",
     "  --net FILE     settle, robustness, report: the network; default glimnet.net\n",
     "  --cycles N     capacity: learning cycles per pattern set; default 50\n",
-    "  --rule NAME    capacity: the learning rule, classic or margin; default classic\n",
+    "  --rule NAME    capacity: learning rule, classic or margin; default classic\n",
     "  --learned PICTURE  report: a training picture; one or more, required\n",
     "  --labels FILE  report: the learned objects' names, one per line; default none\n",
     "  --limit BITS   report: the most units settling may change; default 6\n",
