@@ -136,9 +136,13 @@ static bool manifest_read(const std::string &path, FILE *in, model *m) {
                 return false;
             }
             format_seen = true;
-        } else if (key == "encoding" || key == "rule") {
-            if (value != "classic") return manifest_error(path, line_number, "unknown method");
-            (key == "encoding" ? m->encoding : m->rule) = value;
+        } else if (key == "encoding") {
+            if (value != "classic") return manifest_error(path, line_number, "unknown encoding");
+            m->encoding = value;
+        } else if (key == "rule") {
+            if (value != "classic" && value != "margin")
+                return manifest_error(path, line_number, "unknown learning rule");
+            m->rule = value;
         } else if (key == "cycles" || key == "limit" || key == "next") {
             if (!parse_int(value, &number)) return manifest_error(path, line_number, "bad number");
             (key == "cycles" ? m->cycles : key == "limit" ? m->limit : m->next_number) = number;
@@ -338,7 +342,7 @@ void model_teach(const model &m) {
     std::vector<const int *> patterns;
     for (const model_example *e : order)
         patterns.push_back(e->act);
-    recognise_teach(patterns, m.cycles);
+    recognise_teach(patterns, m.rule, m.cycles);
 }
 
 static bool read_text(const std::string &path, std::string *text) {

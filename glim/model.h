@@ -40,8 +40,11 @@ struct model {
     // What the examples were taught with, recorded so that a model keeps
     // them when glim's defaults change.
     std::string encoding = "classic";
-    std::string rule = "classic";
-    int cycles = 50;
+    // A new model: the margin rule, which stores what it is taught, for at
+    // most 200 cycles (it stops once a cycle changes nothing; sets of dozens
+    // of shapes need under 30).
+    std::string rule = "margin";
+    int cycles = 200;
     int limit = 6;
     int next_number = 0; // the number of the next new example
     bool has_network = false;

@@ -1,10 +1,11 @@
 // glim's recognition over the suite's library: glimcut's segmentation and
-// encoder, glimlearn's error-correcting rule, and glimview report's verdict.
+// encoder, glimlearn's rules, and glimview report's verdict.
 #include "recognise.h"
 
 #include <cstring>
 
 #include "net.h"
+#include "netmargin.h"
 #include "pict2.h"
 #include "progress.h"
 #include "scene.h"
@@ -29,9 +30,20 @@ void recognise_find(const unsigned char *raster, std::vector<found_object> *obje
     }
 }
 
-void recognise_teach(const std::vector<const int *> &patterns, int cycles) {
+static void show_cycle(int cycle, long moved, void *cycles) {
+    (void)moved;
+    progress_show("teaching, cycle", cycle + 1, *(int *)cycles);
+}
+
+void recognise_teach(const std::vector<const int *> &patterns, const std::string &rule,
+                     int cycles) {
     net_verbose = 0;
     net_init();
+    if (rule == "margin") {
+        margin_learn(patterns.data(), (int)patterns.size(), cycles, show_cycle, &cycles);
+        progress_end();
+        return;
+    }
     for (int cycle = 0; cycle < cycles; cycle++) {
         progress_show("teaching, cycle", cycle + 1, cycles);
         for (const int *pattern : patterns)

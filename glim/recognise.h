@@ -4,6 +4,7 @@
 // learning rule or verdict replaces one body.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "netsize.h"
@@ -20,9 +21,10 @@ int found_size(const found_object &object);
 // glimcut's order.
 void recognise_find(const unsigned char *raster, std::vector<found_object> *objects);
 
-// Teaches a fresh network the patterns, in the order given, for cycles
-// cycles. progress says what the progress line on a terminal shows.
-void recognise_teach(const std::vector<const int *> &patterns, int cycles);
+// Teaches a fresh network the patterns, in the order given, with the rule
+// named ("margin" or "classic") for at most cycles cycles; the margin rule
+// stops once every pattern is stored with its margin.
+void recognise_teach(const std::vector<const int *> &patterns, const std::string &rule, int cycles);
 
 struct verdict {
     int recognised; // the example the object is taken for, or -1 for unknown

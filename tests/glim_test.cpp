@@ -59,7 +59,7 @@ TEST(Glim, TeachListAskAndForgetOnTheSamples) {
     run = glim(dir, {"ask", "test-1.ppm", "test-2.ppm"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
-              "picture=test-1.ppm object=0 box=48,3,26,22 verdict=unknown nearest=square bits=34 "
+              "picture=test-1.ppm object=0 box=48,3,26,22 verdict=unknown nearest=ring bits=27 "
               "limit=6 label=-\n"
               "picture=test-1.ppm object=1 box=3,3,23,22 verdict=recognised nearest=disc bits=0 "
               "limit=6 label=disc\n"
@@ -69,12 +69,12 @@ TEST(Glim, TeachListAskAndForgetOnTheSamples) {
               "bits=0 limit=6 label=square\n"
               "picture=test-2.ppm object=0 box=43,9,29,19 verdict=unknown nearest=triangle "
               "bits=31 limit=6 label=-\n"
-              "picture=test-2.ppm object=1 box=3,23,24,29 verdict=unknown nearest=square bits=48 "
+              "picture=test-2.ppm object=1 box=3,23,24,29 verdict=unknown nearest=triangle bits=33 "
               "limit=6 label=-\n");
     EXPECT_EQ(run.err, "");
 
     const std::string health = "network: 5 of 5 examples stable, 0 values diverged (encoding "
-                               "classic, rule classic, 50 cycles)\n";
+                               "classic, rule margin, 200 cycles)\n";
     run = glim(dir, {"list"});
     EXPECT_EQ(run.out, "cross: 1 example\ndisc: 1 example\nring: 1 example\nsquare: 1 "
                        "example\ntriangle: 1 example\n" +
