@@ -29,3 +29,4 @@ int command_teach(const command_args &args);
 int command_forget(const command_args &args);
 int command_ask(const command_args &args);
 int command_list(const command_args &args);
+int command_evaluate(const command_args &args);

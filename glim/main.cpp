@@ -60,6 +60,15 @@ static const char *const forget_help[] = {
     "Removes every example of LABEL and teaches the network again from the rest.\n",
     nullptr,
 };
+static const char *const evaluate_help[] = {
+    "Asks about every picture of TRUTH, a text file of lines picture,label\n",
+    "(picture,- for a picture of nothing taught; split at the last comma), and\n",
+    "takes the verdict on each picture's largest object as its answer. Prints\n",
+    "the counts right, wrong and unknown with the accuracy, the confusion\n",
+    "matrix (a row per truth, a column per answer, - for unknown), each label's\n",
+    "precision and recall, and every never-taught picture that got a name.\n",
+    nullptr,
+};
 static const char *const help_help[] = {
     "Lists the commands, or prints the help of COMMAND.\n",
     nullptr,
@@ -81,6 +90,8 @@ static const glim_command commands[] = {
      command_list},
     {"forget", "forget LABEL", "remove a label's examples and teach again", forget_help, no_options,
      command_forget},
+    {"evaluate", "evaluate TRUTH.csv", "how often ask is right on pictures whose answer you know",
+     evaluate_help, no_options, command_evaluate},
     {"help", "help [COMMAND]", "this list, or a command's help", help_help, no_options,
      command_help},
 };

@@ -115,6 +115,35 @@ TEST(Glim, TeachTakesTheLargestObjectOrEveryOneAboveTheLeastSize) {
     EXPECT_EQ(values(dir.read("examples/0.act")), values(dir.read("se-1.act")));
 }
 
+TEST(Glim, EvaluateCountsRightWrongAndUnknownAnswers) {
+    scratch_dir dir;
+    copy_samples(dir);
+    teach_shapes(dir);
+    ASSERT_EQ(glim(dir, {"forget", "cross"}).status, 0);
+    // test-1's largest object is its larger triangle, unknown; test-2's is
+    // the lid, never taught; train's is the disc.
+    dir.write("truth.csv",
+              "# picture,label\ntest-1.ppm,triangle\ntest-2.ppm,-\n\ntrain.ppm,disc\r\n");
+    run_result run = glim(dir, {"evaluate", "truth.csv"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "pictures=3 right=2 wrong=0 unknown=1 accuracy=0.667\n"
+                       "truth\\answer      disc      ring    square  triangle         -\n"
+                       "disc                 1         0         0         0         0\n"
+                       "ring                 0         0         0         0         0\n"
+                       "square               0         0         0         0         0\n"
+                       "triangle             0         0         0         0         1\n"
+                       "-                    0         0         0         0         1\n"
+                       "label=disc precision=1.000 recall=1.000\n"
+                       "label=ring precision=- recall=-\n"
+                       "label=square precision=- recall=-\n"
+                       "label=triangle precision=- recall=0.000\n");
+    dir.write("bad.csv", "test-1.ppm\n");
+    run = glim(dir, {"evaluate", "bad.csv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "glim: bad.csv: line 1: give picture,label (or picture,- where nothing "
+                       "taught is shown)\n");
+}
+
 // The network is taught from every example in an order of their own, so
 // the order of the teach commands leaves no trace in it.
 TEST(Glim, TheOrderOfTeachingDoesNotChangeTheNetwork) {
