@@ -50,11 +50,31 @@ static int read_raster(FILE *in, const char *path, int width, int height) {
     return 0;
 }
 
+// A photo given where the 80 x 60 PPM picture belongs: says on stderr what
+// the file is and which program turns it into one.
+static void hint_other_format(FILE *in, const char *path) {
+    unsigned char start[4] = {0, 0, 0, 0};
+    rewind(in);
+    size_t got = fread(start, 1, sizeof start, in);
+    const char *suffix = "; glimprep makes an 80 x 60 PPM of it";
+    if (got >= 4 && memcmp(start, "\x89PNG", 4) == 0)
+        message_error("%s is a PNG picture, not PPM%s", path, suffix);
+    else if (got >= 3 && start[0] == 0xff && start[1] == 0xd8 && start[2] == 0xff)
+        message_error("%s is a JPEG picture, not PPM%s", path, suffix);
+    else if (got >= 2 && start[0] == 'P' && start[1] >= '1' && start[1] <= '5')
+        message_error("%s is a P%c picture, not the binary PPM (P6)%s", path, start[1], suffix);
+    else
+        message_error("%s is not a PPM picture; glimprep makes an 80 x 60 PPM of a PNG, JPEG or "
+                      "PNM picture",
+                      path);
+}
+
 static int read_picture(FILE *in, const char *path, int *width, int *height) {
     ppm_header header;
     ppm_status status = ppm_read_header(in, &header);
     if (status == PPM_BAD_MAGIC) {
         message_print("Format %s nicht unterstuetzt!\n", header.magic);
+        hint_other_format(in, path);
         return -1;
     }
     if (status != PPM_OK) return refuse(path, "%s", header.error);

@@ -92,7 +92,18 @@ TEST(Glimcut, PictureThatCannotBeReadGivesNoObjectsAndFails) {
     EXPECT_EQ(r.out, "Separating picture...\nFormat P3 nicht unterstuetzt!\nNumber of objects: 0\n"
                      "Programm beendet.\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(dir.files().size(), 1u);
+    // A photo gets a pointer to glimprep beside the same console output.
+    dir.write("photo.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    dir.write("photo.jpg", "\xff\xd8\xff\xe0");
+    r = run_in(dir, GLIMCUT_PATH, {"photo.png"});
+    EXPECT_EQ(r.out, "Separating picture...\nFormat ?PNG nicht unterstuetzt!\nNumber of objects: "
+                     "0\nProgramm beendet.\n");
+    EXPECT_EQ(r.err, "glimcut: photo.png is a PNG picture, not PPM; glimprep makes an 80 x 60 PPM "
+                     "of it\n");
+    r = run_in(dir, GLIMCUT_PATH, {"photo.jpg"});
+    EXPECT_EQ(r.err, "glimcut: photo.jpg is a JPEG picture, not PPM; glimprep makes an 80 x 60 PPM "
+                     "of it\n");
+    EXPECT_EQ(dir.files().size(), 3u);
 }
 
 TEST(Glimcut, PictureOfAnotherSizeStopsAtItsFirstObject) {

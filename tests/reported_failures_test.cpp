@@ -86,7 +86,9 @@ TEST(ReportedFailures, PicturesThatWouldHangOrMisleadAreRefusedWithAReason) {
         {{zeros},
          "Format ??????????????? nicht unterstuetzt!\n"
          "Number of objects: 0\nProgramm beendet.\n",
-         ""},
+         "glimcut: " + zeros +
+             " is not a PPM picture; glimprep makes an 80 x 60 PPM of a PNG, JPEG or PNM "
+             "picture\n"},
         {{"wide.ppm"},
          "Number of objects: 0\nProgramm beendet.\n",
          "Cannot read picture wide.ppm: the width 21474836470 is too large.\n"},

@@ -171,7 +171,9 @@ TEST_F(Scene, UnopenableFileAndOtherFormatsGiveTheirMessagesAndNoObjects) {
     ASSERT_EQ(load(ppm_picture(80, 60, rectangle(10, 10, 25, 20))), 0);
     EXPECT_EQ(load("P3\n# x\n80 60\n255\n0 0 0\n"), -1);
     EXPECT_EQ(out, "Format P3 nicht unterstuetzt!\n");
-    EXPECT_EQ(err, "");
+    EXPECT_EQ(err, path("in.ppm") +
+                       " is a P3 picture, not the binary PPM (P6); glimprep makes an 80 x 60 PPM "
+                       "of it\n");
     EXPECT_EQ(object_count(), 0);
     EXPECT_EQ(cells_not_zero(scene_input), cells{});
 }
