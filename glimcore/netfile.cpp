@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "decimal.h"
 #include "messages.h"
 #include "savefile.h"
 
@@ -173,10 +175,76 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-const char *skip_digits(const char *p, const char *end) {
-    while (p < end && is_digit(*p))
+// Eight characters as one word, the first in the lowest byte on any machine.
+uint64_t load_eight(const char *p) {
+    uint64_t word;
+    memcpy(&word, p, sizeof word);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    return word;
+}
+
+// Flags with its top bit each byte of word that is not '0'..'9': adding 0x46
+// carries into a byte's top bit from ':' up, subtracting 0x30 borrows into it
+// below '0'. The lowest flag marks the first byte that is not a digit; flags
+// above it may be wrong, as its carry or borrow runs on.
+uint64_t non_digits(uint64_t word) {
+    return ((word + 0x4646464646464646) | (word - 0x3030303030303030)) & 0x8080808080808080;
+}
+
+// The value of eight digits held as by load_eight: pairs, then fours, then
+// the eight are combined in three multiplications.
+uint64_t eight_digits_value(uint64_t word) {
+    word -= 0x3030303030303030;
+    word = word * 10 + (word >> 8);
+    const uint64_t mask = 0x000000FF000000FF;
+    word = ((word & mask) * 0x000F424000000064 + ((word >> 16) & mask) * 0x0000271000000001) >> 32;
+    return word & 0xFFFFFFFF;
+}
+
+// Passes over a run of digits, appending their values to *digits, which
+// wraps once it holds more than 19 digits (the caller counts them). Eight
+// characters at a time; the digits of a word that ends the run are moved to
+// its top and '0's put below them, so that they too read in one step.
+const char *take_digits(const char *p, const char *end, uint64_t *digits) {
+    static const uint64_t scale[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+    uint64_t value = *digits;
+    while (end - p >= 8) {
+        uint64_t word = load_eight(p);
+        uint64_t flags = non_digits(word);
+        if (flags == 0) {
+            value = value * 100000000 + eight_digits_value(word);
+            p += 8;
+            continue;
+        }
+        int count = __builtin_ctzll(flags) / 8;
+        if (count > 0) {
+            int shift = 8 * (8 - count);
+            word = word << shift | 0x3030303030303030 >> (64 - shift);
+            value = value * scale[count] + eight_digits_value(word);
+            p += count;
+        }
+        *digits = value;
+        return p;
+    }
+    while (p < end && is_digit(*p)) {
+        value = value * 10 + (uint64_t)(*p - '0');
         p++;
+    }
+    *digits = value;
     return p;
+}
+
+// The significant digits of a number's text from its first digit to end:
+// those after its leading zeros, up to the exponent.
+int significant_digits(const char *p, const char *end) {
+    while (p < end && (*p == '0' || *p == '.'))
+        p++;
+    int count = 0;
+    for (; p < end && *p != 'E'; p++)
+        count += is_digit(*p);
+    return count;
 }
 
 // The C library's conversion of the number's text, as fscanf makes it, for
@@ -191,48 +259,64 @@ bool convert_with_strtod(const char *start, const char *end, double *value) {
     return true;
 }
 
+// Exponents beyond this are all the same to the conversions: every nonzero
+// number overflows or underflows.
+constexpr int EXPONENT_CEILING = 100000;
+
 // One value and its comma, in the forms the writer writes: an optional minus,
 // then INF, NAN or digits with an optional fraction and an optional exponent
-// with its sign. from_chars and the C library both round a decimal number
-// correctly to nearest, so they give the same bits; a number outside the
-// range of double (which from_chars refuses to store) and INF and NAN go to
-// the C library's own conversion, which is what fscanf uses.
+// with its sign. The digits and the power of ten are gathered on the way, and
+// decimal_convert turns up to 19 significant digits into the correctly
+// rounded double; from_chars takes what it declines, and the C library's
+// conversion, which is what fscanf uses, takes INF, NAN and numbers outside
+// the range of double (which from_chars refuses to store). All round
+// correctly to nearest, so all give the C library's bits.
 bool take_value(text_cursor *c, double *value) {
     const char *start = c->at;
     const char *p = start;
     const char *end = c->end;
-    if (p < end && *p == '-') p++;
-    bool special = false;
-    if (end - p >= 3 && (memcmp(p, "INF", 3) == 0 || memcmp(p, "NAN", 3) == 0)) {
-        p += 3;
-        special = true;
-    } else {
-        const char *digits = p;
-        p = skip_digits(p, end);
-        if (p == digits) return false;
+    bool negative = p < end && *p == '-';
+    if (negative) p++;
+    if (p < end && is_digit(*p)) {
+        const char *whole = p;
+        uint64_t digits = 0;
+        p = take_digits(p, end, &digits);
+        int count = (int)(p - whole);
+        int exponent = 0;
         if (p < end && *p == '.') {
             const char *fraction = ++p;
-            p = skip_digits(p, end);
+            p = take_digits(p, end, &digits);
             if (p == fraction) return false;
+            count += (int)(p - fraction);
+            exponent = -(int)(p - fraction);
         }
         if (p < end && *p == 'E') {
             p++;
             if (p == end || (*p != '+' && *p != '-')) return false;
-            const char *exponent = ++p;
-            p = skip_digits(p, end);
-            if (p == exponent) return false;
+            bool below = *p == '-';
+            const char *power = ++p;
+            int written = 0;
+            for (; p < end && is_digit(*p); p++)
+                if (written < EXPONENT_CEILING) written = written * 10 + (*p - '0');
+            if (p == power) return false;
+            exponent += below ? -written : written;
         }
-    }
-    if (p == end || *p != ',') return false;
-    if (special) {
-        if (!convert_with_strtod(start, p, value)) return false;
+        if (p == end || *p != ',') return false;
+        // Leading zeros count for nothing; only more digits than that wrap.
+        bool exact = count <= 19 || significant_digits(whole, p) <= 19;
+        if (!exact || !decimal_convert(digits, exponent, negative, value)) {
+            std::from_chars_result done = std::from_chars(start, p, *value);
+            if (done.ec == std::errc::result_out_of_range) {
+                if (!convert_with_strtod(start, p, value)) return false;
+            } else if (done.ec != std::errc() || done.ptr != p) {
+                return false;
+            }
+        }
     } else {
-        std::from_chars_result done = std::from_chars(start, p, *value);
-        if (done.ec == std::errc::result_out_of_range) {
-            if (!convert_with_strtod(start, p, value)) return false;
-        } else if (done.ec != std::errc() || done.ptr != p) {
-            return false;
-        }
+        if (end - p < 3 || (memcmp(p, "INF", 3) != 0 && memcmp(p, "NAN", 3) != 0)) return false;
+        p += 3;
+        if (p == end || *p != ',') return false;
+        if (!convert_with_strtod(start, p, value)) return false;
     }
     c->at = p + 1;
     return true;
