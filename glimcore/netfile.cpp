@@ -331,6 +331,11 @@ bool take_header(text_cursor *c, const char *header, int length) {
 
 } // namespace
 
+size_t netfile_read_value(const char *text, size_t size, double *value) {
+    text_cursor c = {text, text + size};
+    return take_value(&c, value) ? (size_t)(c.at - text) : 0;
+}
+
 // The reads follow the general reader's order and store each value as it
 // would; any form that the general reader would take differently or refuse
 // stops the fast reader. Up to that point both read the same text the same

@@ -29,6 +29,11 @@ constexpr int NETFILE_VALUE_SIZE = 32;
 // Writes value into out as printf's "%.16G" does and returns the number of characters.
 int netfile_format_value(double value, char *out);
 
+// Reads one value and the comma after it, as the fast reader reads each
+// value of a file, into *value; returns the characters taken, or 0 for a form
+// that the fast reader leaves to the general one.
+size_t netfile_read_value(const char *text, size_t size, double *value);
+
 // The whole file's text for the current network, as net_save writes it.
 void netfile_write_text(std::string *text);
 

@@ -118,6 +118,83 @@ TEST(NetFileFormat, WholeFileIsWrittenAsPrintfWritesIt) {
     }
 }
 
+// Each value of text (the parts between a brace or a comma and the next
+// comma) read alone by the fast reader, against strtod's bits.
+void expect_values_read_as_strtod(const std::string &text, const std::string &what) {
+    size_t at = text.find('{');
+    int values = 0;
+    while (at != std::string::npos) {
+        size_t begin = text.find_first_not_of(" \r\n{", at + 1);
+        size_t comma = text.find(',', begin);
+        if (begin == std::string::npos || comma == std::string::npos) break;
+        if (text[begin] == '}') {
+            at = text.find('{', begin);
+            continue;
+        }
+        std::string number = text.substr(begin, comma - begin);
+        double fast = 0, expected = strtod(number.c_str(), nullptr);
+        ASSERT_EQ(netfile_read_value(text.data() + begin, text.size() - begin, &fast),
+                  comma + 1 - begin)
+            << what << ": " << number;
+        ASSERT_EQ(bits_of(fast), bits_of(expected)) << what << ": " << number;
+        values++;
+        at = comma;
+    }
+    EXPECT_EQ(values, WEIGHT_SLOT_COUNT + NETSIZE) << what;
+}
+
+// Every value of the networks that these tests write, and of a taught one,
+// reads as strtod reads it.
+TEST(NetFileFastReader, EveryValueOfTheTestNetworksReadsAsStrtodReadsIt) {
+    net_verbose = 0;
+    net_init();
+    expect_values_read_as_strtod(literal_net_text(), "fresh network");
+    for (uint64_t seed : {1, 2, 3, 21, 22, 31}) {
+        fill_network(seed);
+        expect_values_read_as_strtod(literal_net_text(), "seed " + std::to_string(seed));
+    }
+    net_init();
+    splitmix rng{9};
+    for (int p = 0; p < 20; p++) {
+        int act[NETSIZE];
+        for (int &a : act)
+            a = rng.next() % 3 == 0;
+        net_learn(act, 1);
+    }
+    expect_values_read_as_strtod(literal_net_text(), "taught network");
+}
+
+// Runs of digits of every length up to 40, with the point at every place and
+// any character after them, where the reader takes eight digits at a time:
+// the value is strtod's, or, for text that is not a value and its comma, the
+// reader takes nothing.
+TEST(NetFileFastReader, DigitRunsOfEveryLengthAndSplit) {
+    splitmix rng{17};
+    const std::string after = ",,,.E+- 0x\n\0";
+    for (int length = 1; length <= 40; length++) {
+        for (int point = 0; point <= length; point++) {
+            for (int trial = 0; trial < 4; trial++) {
+                std::string digits;
+                for (int i = 0; i < length; i++)
+                    digits += (char)('0' + rng.next() % (trial == 0 ? 2 : 10));
+                std::string number = digits;
+                if (point > 0 && point < length) number.insert((size_t)point, ".");
+                if (trial == 3) number += "E-" + std::to_string(rng.next() % 30);
+                char tail = after[rng.next() % after.size()];
+                std::string text = number + tail + "123456789";
+                double fast = 0;
+                size_t taken = netfile_read_value(text.data(), text.size(), &fast);
+                if (tail != ',') {
+                    EXPECT_EQ(taken, 0u) << text;
+                    continue;
+                }
+                ASSERT_EQ(taken, number.size() + 1) << text;
+                EXPECT_EQ(bits_of(fast), bits_of(strtod(number.c_str(), nullptr))) << text;
+            }
+        }
+    }
+}
+
 // Every slot and threshold, bit for bit.
 struct network_bits {
     std::vector<uint64_t> slots, units;
