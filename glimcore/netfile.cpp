@@ -280,7 +280,11 @@ bool take_value(text_cursor *c, double *value) {
     if (p < end && is_digit(*p)) {
         const char *whole = p;
         uint64_t digits = 0;
-        p = take_digits(p, end, &digits);
+        // Most values have one digit before the point.
+        if (end - p > 1 && p[1] == '.')
+            digits = (uint64_t)(*p++ - '0');
+        else
+            p = take_digits(p, end, &digits);
         int count = (int)(p - whole);
         int exponent = 0;
         if (p < end && *p == '.') {
