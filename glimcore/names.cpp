@@ -115,21 +115,25 @@ int name_picture_mask(char *mask, const char *picture, const char *suffix) {
     return 0;
 }
 
-int name_check_outputs(const char *mask, int count, const char *const inputs[], int input_count) {
+void name_collect_inputs(name_inputs *set, const char *const inputs[], int input_count) {
+    for (int i = 0; i < input_count; i++) {
+        struct stat input;
+        if (stat(inputs[i], &input) == 0)
+            set->files.emplace(name_inputs::file_id{input.st_dev, input.st_ino}, inputs[i]);
+    }
+}
+
+int name_check_outputs(const char *mask, int count, const name_inputs &inputs) {
     for (int j = 0; j < count; j++) {
         char name[NAME_SIZE];
         struct stat output;
         if (name_format(name, mask, j) != 0) return -1;
         if (stat(name, &output) != 0) continue;
-        for (int i = 0; i < input_count; i++) {
-            struct stat input;
-            if (stat(inputs[i], &input) == 0 && input.st_dev == output.st_dev &&
-                input.st_ino == output.st_ino) {
-                message_error("mask %s would write file %d over the input file %s; nothing "
-                              "written",
-                              mask, j, inputs[i]);
-                return -1;
-            }
+        auto hit = inputs.files.find({output.st_dev, output.st_ino});
+        if (hit != inputs.files.end()) {
+            message_error("mask %s would write file %d over the input file %s; nothing written",
+                          mask, j, hit->second);
+            return -1;
         }
     }
     return 0;

@@ -6,6 +6,10 @@
 // is "%%" or starts one plain integer conversion.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+
 constexpr int NAME_SIZE = 256; // a name buffer: at most 255 characters and the terminator
 
 // Copies a command-line argument into a name buffer of NAME_SIZE characters.
@@ -36,8 +40,30 @@ int name_format(char *name, const char *mask, int number);
 // on stderr when the mask would not fit a name buffer.
 int name_picture_mask(char *mask, const char *picture, const char *suffix);
 
+// The input files of a run by device and inode, each looked up once, so that
+// the outputs of many pictures are checked against many inputs in time that
+// grows with their sum, not their product.
+struct name_inputs {
+    struct file_id {
+        uint64_t device, inode;
+        bool operator==(const file_id &other) const {
+            return device == other.device && inode == other.inode;
+        }
+    };
+    struct file_hash {
+        size_t operator()(const file_id &id) const {
+            return std::hash<uint64_t>()(id.inode * 0x9e3779b97f4a7c15u ^ id.device);
+        }
+    };
+    std::unordered_map<file_id, const char *, file_hash> files; // the name each was given by
+};
+
+// Looks up each of the inputs once; inputs that do not exist are passed over.
+// The names must outlive set.
+void name_collect_inputs(name_inputs *set, const char *const inputs[], int input_count);
+
 // Refuses a mask whose name for one of the file numbers 0 to count - 1 is one
 // of the input files: the same device and inode, so that links and other
-// spellings of a name are caught. Inputs that do not exist are passed over.
-// 0 when no output hits an input; -1 after an error line on stderr.
-int name_check_outputs(const char *mask, int count, const char *const inputs[], int input_count);
+// spellings of a name are caught. 0 when no output hits an input; -1 after an
+// error line on stderr.
+int name_check_outputs(const char *mask, int count, const name_inputs &inputs);

@@ -9,7 +9,16 @@
 // the link stays a link. A replaced file keeps its mode (and, where the
 // process may set them, its owner and group); a new file gets the mode the
 // umask gives it. A target that exists and is not a regular file (a device, a
-// FIFO) is written in place: renaming over it would replace it.
+// FIFO) is written in place: renaming over it would replace it. So is a
+// target that stands for one of the process's open descriptors (/dev/stdout,
+// /dev/fd/N, /proc/self/fd/N): the file is written through the descriptor,
+// at its offset and with its append mode, and the file the descriptor has
+// open is never replaced.
+//
+// While a temporary file is written the save holds an exclusive flock on it.
+// A save that was killed beyond its signal handlers leaves its temporary file
+// unlocked; the first save of a run in a folder removes such files there (see
+// sweep_dead_temps).
 #pragma once
 
 #include <cstdio>
@@ -22,16 +31,18 @@ struct save_file {
     char path[SAVE_PATH_SIZE];      // the file written: target with its links followed
     char temp_name[SAVE_PATH_SIZE]; // the temporary file beside path; empty when direct
     int fd;                         // the descriptor under stream
+    int lock_fd;                    // holds the temporary file's lock until the rename; or -1
     int error;                      // errno of the first write that failed, 0 while none did
-    bool direct;                    // path exists and is no regular file: written in place
+    bool direct; // written in place: path exists and is no regular file, or is a descriptor
 };
 
 // Sets the process-wide signal dispositions that saves rely on; call it once
 // at the start of every program that saves. A file-size limit or a console
 // that went away (SIGXFSZ, SIGPIPE) then fails a write instead of killing the
-// process, so a save is reported and earlier work is kept; SIGINT, SIGTERM and
-// SIGHUP remove the temporary file of a save under way before the process
-// dies of the signal. A signal that the process inherited as ignored stays so.
+// process, so a save is reported and earlier work is kept; SIGINT, SIGTERM,
+// SIGHUP and SIGQUIT remove the temporary file of a save under way before the
+// process dies of the signal. A signal that the process inherited as ignored
+// stays so.
 void save_init();
 
 // Opens the temporary file; returns its stream, or nullptr after a message.
@@ -56,3 +67,12 @@ int save_sync_all();
 // removes the temporary file, and the target stays as it was. Prints nothing;
 // the caller says what went wrong.
 void save_abandon(save_file *file);
+
+// Removes the temporary file of the save under way, if any, for a run that
+// ends abruptly (out of memory) before it could give the save up itself.
+void save_abandon_active();
+
+// The folder that holds the file a save of target would write, after its
+// links are followed, into folder (SAVE_PATH_SIZE characters). 0, or -1 when
+// target stands for an open descriptor or its links cannot be followed.
+int save_folder(const char *target, char *folder);

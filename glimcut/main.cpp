@@ -7,6 +7,7 @@
 
 #include "actfile.h"
 #include "cmdline.h"
+#include "memory.h"
 #include "messages.h"
 #include "names.h"
 #include "netsize.h"
@@ -62,13 +63,12 @@ static bool take_pictures(int argc, char *argv[]) {
 // status that run would have. inputs are the run's pictures, which no pattern
 // file may replace: the encoder reads a picture again for each object, and
 // the user's pictures must survive the run.
-static int cut_picture(const char *picture, const char *mask, char *const inputs[],
-                       int input_count) {
+static int cut_picture(const char *picture, const char *mask, const name_inputs &inputs) {
     printf("Separating picture...\n");
     bool whole = scene_load(picture) == 0;
     int count = object_count();
     printf("Number of objects: %d\n", count);
-    if (name_check_outputs(mask, count, inputs, input_count) != 0) return EXIT_FAILURE;
+    if (name_check_outputs(mask, count, inputs) != 0) return EXIT_FAILURE;
     for (int j = 0; j < count; j++) {
         int act[NETSIZE];
         // A picture that the scene reader took but the encoder refuses ends its run.
@@ -81,6 +81,7 @@ static int cut_picture(const char *picture, const char *mask, char *const inputs
 
 static int run(int argc, char *argv[]) {
     message_set_program("glimcut");
+    memory_set_task("cutting the pictures");
     save_init();
     // "--each" first selects the run over several pictures; the rest of the
     // command line follows the usual conventions.
@@ -103,23 +104,27 @@ static int run(int argc, char *argv[]) {
 
     act_file_layout = ACT_LAYOUT_CHARACTERS;
     if (!each_picture) {
-        char *const inputs[] = {picture_name};
-        return cut_picture(picture_name, out_mask, inputs, 1);
+        const char *const names[] = {picture_name};
+        name_inputs inputs;
+        name_collect_inputs(&inputs, names, 1);
+        return cut_picture(picture_name, out_mask, inputs);
     }
     // Patterns of many pictures reach the disk together at the end.
     save_set_sync_each(false);
+    name_inputs inputs;
+    name_collect_inputs(&inputs, argv + 1, argc - 1);
     int result = EXIT_SUCCESS;
     for (int i = 1; i < argc; i++) {
         char mask[NAME_SIZE];
         name_picture_mask(mask, argv[i], out_mask);
-        if (cut_picture(argv[i], mask, argv + 1, argc - 1) != EXIT_SUCCESS) result = EXIT_FAILURE;
+        if (cut_picture(argv[i], mask, inputs) != EXIT_SUCCESS) result = EXIT_FAILURE;
     }
     if (save_sync_all() != 0) result = EXIT_FAILURE;
     return result;
 }
 
 int main(int argc, char *argv[]) {
-    int status = run(argc, argv);
+    int status = memory_run(run, argc, argv);
     // Console output that was lost (a full disk, a closed pipe) fails the run.
     return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

@@ -11,6 +11,7 @@
 #include "cmdline.h"
 #include "divergence.h"
 #include "folderlock.h"
+#include "memory.h"
 #include "messages.h"
 #include "names.h"
 #include "net.h"
@@ -113,9 +114,10 @@ static bool take_arguments(int argc, char *argv[]) {
 
 // Reads the pattern files into a list in file order. Each file is read whole
 // before a node is made for it, so that a file that is not there costs no
-// memory. Stops at the first file that does not load whole and gives its name
-// and what is wrong in failed; returns false then, or when the list had to be
-// cut short for want of memory.
+// memory. Stops at the first file that does not load whole, or whose node
+// finds no memory, and gives its name and what is wrong in failed; returns
+// false then. Teaching a part of the set would replace the user's network
+// with one that lacks the rest, so a short list is a failure too.
 static bool load_patterns(char *failed, size_t failed_size) {
     printf("     ");
     for (int i = 0; i < nr_of_files; i++) {
@@ -131,8 +133,7 @@ static bool load_patterns(char *failed, size_t failed_size) {
         }
         pattern_node *node = (pattern_node *)malloc(sizeof(pattern_node));
         if (!node) {
-            printf("  ERROR: not enough memory at file nr. %d; truncating", i);
-            nr_of_files = i;
+            snprintf(failed, failed_size, "out of memory while loading pattern file %s", name);
             return false;
         }
         node->next = nullptr;
@@ -238,11 +239,12 @@ static int run(int argc, char *argv[]) {
 
     net_verbose = 0;
     bool whole = true;
+    memory_set_task("loading the network; nothing learned or saved");
     printf("Initializing network...\n");
     net_init();
-    // Runs in one folder take turns from loading the network to saving it, so
-    // each goes on from the network the one before saved and none is lost.
-    folder_lock(".", "glimlearn");
+    // Runs that share a network file take turns from loading it to saving it,
+    // so each goes on from the network the one before saved and none is lost.
+    folder_lock_file(net_file_name, "glimlearn");
     printf("Loading network %s...\n", net_file_name);
     // A missing network file is the first run, not a fault.
     if (net_load(net_file_name) == LOAD_FAILED) {
@@ -252,17 +254,17 @@ static int run(int argc, char *argv[]) {
     }
     divergence_watch(DIVERGENCE_LOADED);
     printf("Loading patterns ...\n");
+    memory_set_task("loading the patterns; nothing learned or saved");
     char failed[NAME_SIZE + 64] = "";
-    if (!load_patterns(failed, sizeof failed)) {
-        if (failed[0]) return refuse_learning(failed);
-        whole = false;
-    }
+    if (!load_patterns(failed, sizeof failed)) return refuse_learning(failed);
+    memory_set_task("learning; nothing saved");
     if (rule == RULE_MARGIN)
         teach_patterns_margin();
     else
         teach_patterns();
     test_recall();
     printf("Saving network to %s...\n", net_file_name);
+    memory_set_task("saving the network; the earlier network file is kept");
     if (net_save(net_file_name) != 0) whole = false;
     divergence_warn(net_file_name);
     free_patterns();
@@ -271,7 +273,7 @@ static int run(int argc, char *argv[]) {
 }
 
 int main(int argc, char *argv[]) {
-    int status = run(argc, argv);
+    int status = memory_run(run, argc, argv);
     // Console output that was lost (a full disk, a closed pipe) fails the run.
     return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

@@ -7,6 +7,7 @@
 
 #include "actfile.h"
 #include "cmdline.h"
+#include "memory.h"
 #include "messages.h"
 #include "names.h"
 #include "net.h"
@@ -71,14 +72,13 @@ static bool take_pictures(int argc, char *argv[]) {
 // The steps of one picture once the network is loaded, as a run of its own
 // takes them; returns the exit status that run would have. inputs are the
 // run's network and pictures, which no result file may replace.
-static int see_picture(const char *picture, const char *mask, char *const inputs[],
-                       int input_count) {
+static int see_picture(const char *picture, const char *mask, const name_inputs &inputs) {
     bool whole = true;
     printf("Separating picture...\n");
     if (scene_load(picture) != 0) whole = false;
     int count = object_count();
     printf("Number of objects: %d\n", count);
-    if (name_check_outputs(mask, count, inputs, input_count) != 0) return EXIT_FAILURE;
+    if (name_check_outputs(mask, count, inputs) != 0) return EXIT_FAILURE;
     for (int j = 0; j < count; j++) {
         int act[NETSIZE];
         // A picture that the scene reader took but the encoder refuses ends its run.
@@ -95,6 +95,7 @@ static int see_picture(const char *picture, const char *mask, char *const inputs
 
 static int run(int argc, char *argv[]) {
     message_set_program("glimsee");
+    memory_set_task("recognising the pictures");
     save_init();
     // "--each" first selects the run over several pictures; the rest of the
     // command line follows the usual conventions.
@@ -128,24 +129,28 @@ static int run(int argc, char *argv[]) {
         return EXIT_FAILURE;
     }
     if (!each_picture) {
-        char *const inputs[] = {picture_name, net_file_name};
-        return see_picture(picture_name, result_mask, inputs, 2);
+        const char *const names[] = {picture_name, net_file_name};
+        name_inputs inputs;
+        name_collect_inputs(&inputs, names, 2);
+        return see_picture(picture_name, result_mask, inputs);
     }
     // Results of many pictures reach the disk together at the end; the
     // network file is only read.
     save_set_sync_each(false);
+    name_inputs inputs;
+    name_collect_inputs(&inputs, argv + 1, argc - 1);
     int result = EXIT_SUCCESS;
     for (int i = 2; i < argc; i++) {
         char mask[NAME_SIZE];
         name_picture_mask(mask, argv[i], result_mask);
-        if (see_picture(argv[i], mask, argv + 1, argc - 1) != EXIT_SUCCESS) result = EXIT_FAILURE;
+        if (see_picture(argv[i], mask, inputs) != EXIT_SUCCESS) result = EXIT_FAILURE;
     }
     if (save_sync_all() != 0) result = EXIT_FAILURE;
     return result;
 }
 
 int main(int argc, char *argv[]) {
-    int status = run(argc, argv);
+    int status = memory_run(run, argc, argv);
     // Console output that was lost (a full disk, a closed pipe) fails the run.
     return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

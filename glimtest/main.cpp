@@ -7,6 +7,7 @@
 
 #include "cmdline.h"
 #include "keywait.h"
+#include "memory.h"
 #include "messages.h"
 #include "net.h"
 #include "netfile.h"
@@ -71,6 +72,7 @@ static const char *const help[] = {
 // Arguments are ignored, but for the options every program takes.
 static int run(int argc, char *argv[]) {
     message_set_program("glimtest");
+    memory_set_task("testing the network");
     save_init();
     int status =
         arg_conventions(&argc, argv, {"glimtest", usage, help, false, 0, ARG_OPTIONS_SHARED});
@@ -102,7 +104,7 @@ static int run(int argc, char *argv[]) {
 }
 
 int main(int argc, char *argv[]) {
-    int status = run(argc, argv);
+    int status = memory_run(run, argc, argv);
     // Console output that was lost (a full disk, a closed pipe) fails the run.
     return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

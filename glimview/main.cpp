@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cmdline.h"
+#include "memory.h"
 #include "messages.h"
 #include "names.h"
 #include "savefile.h"
@@ -122,6 +123,7 @@ static int usage_error(const char *reason, const char *command) {
 
 static int run(int argc, char *argv[]) {
     message_set_program("glimview");
+    memory_set_task("making the view");
     save_init();
     // The reader messages are errors here, and stdout may hold a table.
     message_set_stream(stderr);
@@ -229,7 +231,7 @@ static int run(int argc, char *argv[]) {
 }
 
 int main(int argc, char *argv[]) {
-    int status = run(argc, argv);
+    int status = memory_run(run, argc, argv);
     // Console output that was lost (a full disk, a closed pipe) fails the run.
     return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

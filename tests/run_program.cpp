@@ -98,6 +98,11 @@ started_program run_start(const scratch_dir &dir, const std::string &program,
             limit.rlim_cur = limit.rlim_max = (rlim_t)options.file_size_limit;
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
         }
+        if (options.address_space_limit >= 0) {
+            struct rlimit limit;
+            limit.rlim_cur = limit.rlim_max = (rlim_t)options.address_space_limit;
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+        }
         // The output files stay open for the program, whoever it runs as.
         const uid_t NOBODY = 65534;
         if (options.unprivileged && geteuid() == 0 &&

@@ -36,6 +36,8 @@ struct run_result {
 struct run_options {
     // The largest file the program may write (RLIMIT_FSIZE), in bytes; -1 for no limit.
     long long file_size_limit = -1;
+    // The most address space the program may map (RLIMIT_AS), in bytes; -1 for no limit.
+    long long address_space_limit = -1;
     // Run as user and group nobody when the test runs as root, so that file
     // permissions bind the program as they bind any user.
     bool unprivileged = false;

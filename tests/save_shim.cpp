@@ -9,6 +9,7 @@
 //                            that changes a file: a write to a regular file
 //                            other than the standard streams, a rename, an
 //                            unlink or a mkdir
+//   GLIM_SHIM_STATS=FILE     writes the number of stat calls to FILE as the program ends
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -100,4 +101,21 @@ extern "C" int syncfs(int fd) {
     path[length > 0 ? length : 0] = '\0';
     log_line("syncfs %s%s\n", base_name(path), "");
     return syncfs_call(fd);
+}
+
+static long stat_calls; // counted for GLIM_SHIM_STATS
+
+extern "C" int stat(const char *path, struct stat *status) {
+    static auto stat_call = real<int (*)(const char *, struct stat *)>("stat");
+    stat_calls++;
+    return stat_call(path, status);
+}
+
+__attribute__((destructor)) static void write_stat_count() {
+    const char *file = getenv("GLIM_SHIM_STATS");
+    if (!file) return;
+    if (FILE *out = fopen(file, "w")) {
+        fprintf(out, "%ld\n", stat_calls);
+        fclose(out);
+    }
 }
