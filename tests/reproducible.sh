@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the suite in several ways and checks that every build prints the same
 # console output and writes the same files, byte for byte, on the samples, on
-# random pictures and through a learn-then-recognise flow.
+# random pictures and through a learn-then-recognise flow, with both learning
+# rules.
 #
 # Builds: GCC -O0, GCC -O2 (the default preset), GCC -O3, GCC -O3 for this
 # processor (-march=native), Clang -O2, the sanitize preset (GCC, ASan and
@@ -106,6 +107,18 @@ flow() {
     cd diverge
     run glimlearn 6 3
     run glimsee ../test-1.ppm
+    # The margin rule on the same values: its sums and steps meet them too.
+    run glimlearn --rule margin 6 2
+    cd ..
+    # The margin rule to its early stop on the drawn shapes, then recall with
+    # that network, and a run cut short on the training picture's patterns.
+    mkdir margin
+    cd margin
+    run glimcut ../shapes.ppm
+    run glimlearn --rule margin 6 50
+    run glimsee ../test-1.ppm
+    cp ../se-*.act .
+    run glimlearn --rule margin 6 3
     cd ..
     for ((k = 0; k < pictures; k++)); do
         run glimcut "rand-$k.ppm" "r$k-%d.act"
