@@ -10,6 +10,7 @@
 #include <string>
 
 #include "commands.h"
+#include "memory.h"
 #include "messages.h"
 #include "savefile.h"
 
@@ -270,7 +271,7 @@ static int run(int argc, char *argv[]) {
 }
 
 int main(int argc, char *argv[]) {
-    int status = run(argc, argv);
+    int status = memory_run(run, argc, argv);
     // Console output that was lost (a full disk, a closed pipe) fails the run.
     return message_flush_stdout() == 0 ? status : EXIT_FAILURE;
 }

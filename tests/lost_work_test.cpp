@@ -275,7 +275,7 @@ TEST(LostWork, InterruptedSaveLeavesNoTemporaryFile) {
     trained_folder(reference);
     ASSERT_EQ(run_in(reference, GLIMLEARN_PATH, {"6", "5"}).status, 0);
     const std::string saved = reference.read("glimnet.net");
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         int stops = 0;
         for (int attempt = 0; attempt < 20 && stops == 0; attempt++) {
             scratch_dir dir;

@@ -98,6 +98,9 @@ started_program run_start(const scratch_dir &dir, const std::string &program,
             limit.rlim_cur = limit.rlim_max = (rlim_t)options.file_size_limit;
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
         }
+        // A signal that dumps core (SIGQUIT) must leave no core file among the program's files.
+        struct rlimit no_core = {0, 0};
+        setrlimit(RLIMIT_CORE, &no_core);
         if (options.address_space_limit >= 0) {
             struct rlimit limit;
             limit.rlim_cur = limit.rlim_max = (rlim_t)options.address_space_limit;
