@@ -24,6 +24,10 @@ std::string values(const std::vector<int> &act, int from, int to) {
 
 class ActFile : public testing::Test {
   protected:
+    // The layout is process-wide: each test starts from the programs' default,
+    // whatever the tests before it chose.
+    void SetUp() override { act_file_layout = ACT_LAYOUT_ROWS; }
+
     std::string path(const std::string &name) const { return dir.path() + "/" + name; }
 
     std::string save_text(const std::vector<int> &act, act_layout layout) {

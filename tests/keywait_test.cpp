@@ -9,19 +9,16 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/inotify.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
 
+#include "pty_session.h"
 #include "run_program.h"
 
 namespace {
-
-const char hint[] = "press a key to go on";
-const char erase[] = "\r                    \r";
 
 class KeyWait : public testing::Test {
   protected:
@@ -29,13 +26,12 @@ class KeyWait : public testing::Test {
     void start(bool foreground) {
         int report[2];
         ASSERT_EQ(pipe(report), 0);
-        shell = forkpty(&master, nullptr, nullptr, nullptr);
+        shell = terminal.fork_child();
         ASSERT_GE(shell, 0);
         if (shell == 0) run_shell(foreground, report[1]);
         close(report[1]);
         ASSERT_EQ(read(report[0], &program, sizeof program), (ssize_t)sizeof program);
         close(report[0]);
-        ASSERT_EQ(tcgetattr(master, &before), 0);
     }
 
     // Runs in the child: glimtest in a process group of its own, given the
@@ -73,31 +69,6 @@ class KeyWait : public testing::Test {
             kill(shell, SIGKILL);
             waitpid(shell, nullptr, 0);
         }
-        close(master);
-    }
-
-    // Reads the terminal until its output holds text count times, or until
-    // timeout_ms pass.
-    bool read_until(const std::string &text, int count, int timeout_ms) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        while (occurrences(text) < count) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                end - std::chrono::steady_clock::now());
-            struct pollfd p = {master, POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, (int)left.count()) <= 0) return false;
-            char buffer[4096];
-            ssize_t n = read(master, buffer, sizeof buffer);
-            if (n <= 0) return false;
-            output.append(buffer, n);
-        }
-        return true;
-    }
-
-    int occurrences(const std::string &text) const {
-        int count = 0;
-        for (size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + 1))
-            count++;
-        return count;
     }
 
     // Waits until glimtest's state (as /proc shows it) is state.
@@ -125,13 +96,6 @@ class KeyWait : public testing::Test {
         return text;
     }
 
-    tcflag_t local_flags() {
-        struct termios now;
-        tcgetattr(master, &now);
-        return now.c_lflag;
-    }
-    bool terminal_is_raw() { return (local_flags() & (ICANON | ECHO)) == 0; }
-
     // The shell's exit status, which is glimtest's; -1 when it has not ended
     // within timeout_ms.
     int exit_status(int timeout_ms) {
@@ -148,25 +112,24 @@ class KeyWait : public testing::Test {
     }
 
     scratch_dir dir;
-    int master = -1;
+    pty_session terminal;
     pid_t shell = -1;
     pid_t program = -1;
-    struct termios before;
-    std::string output;
 };
 
 TEST_F(KeyWait, HintStandsOnTheTerminalAndStdoutKeepsItsBytes) {
     start(true);
-    ASSERT_TRUE(read_until(hint, 1, 10000)) << output;
-    EXPECT_TRUE(terminal_is_raw());
-    ASSERT_EQ(write(master, "x", 1), 1);
-    ASSERT_TRUE(read_until(hint, 2, 5000)) << output;
-    ASSERT_EQ(write(master, "y", 1), 1);
-    ASSERT_TRUE(read_until(erase, 2, 5000)) << output;
+    ASSERT_TRUE(terminal.read_until(KEY_WAIT_HINT, 1, 10000)) << terminal.output();
+    EXPECT_TRUE(terminal.wait_raw(5000));
+    ASSERT_TRUE(terminal.type('x'));
+    ASSERT_TRUE(terminal.read_until(KEY_WAIT_HINT, 2, 5000)) << terminal.output();
+    ASSERT_TRUE(terminal.type('y'));
+    ASSERT_TRUE(terminal.read_until(KEY_WAIT_ERASE, 2, 5000)) << terminal.output();
     EXPECT_EQ(exit_status(5000), 0);
     // The terminal saw the hint, erased after each key, and nothing else.
-    EXPECT_EQ(output, std::string(hint) + erase + hint + erase);
-    EXPECT_EQ(local_flags(), before.c_lflag);
+    EXPECT_EQ(terminal.output(),
+              std::string(KEY_WAIT_HINT) + KEY_WAIT_ERASE + KEY_WAIT_HINT + KEY_WAIT_ERASE);
+    EXPECT_EQ(terminal.local_flags(), terminal.before().c_lflag);
 
     scratch_dir headless;
     EXPECT_EQ(dir.read("out"), run_in(headless, GLIMTEST_PATH).out);
@@ -175,22 +138,22 @@ TEST_F(KeyWait, HintStandsOnTheTerminalAndStdoutKeepsItsBytes) {
 
 TEST_F(KeyWait, CtrlZGivesTheTerminalBackAndContinuingWaitsInRawModeAgain) {
     start(true);
-    ASSERT_TRUE(read_until(hint, 1, 10000)) << output;
-    ASSERT_EQ(write(master, "\x1a", 1), 1); // Ctrl-Z
+    ASSERT_TRUE(terminal.read_until(KEY_WAIT_HINT, 1, 10000)) << terminal.output();
+    ASSERT_TRUE(terminal.type('\x1a')); // Ctrl-Z
     ASSERT_TRUE(reaches_state('T', 5000));
-    EXPECT_EQ(local_flags(), before.c_lflag);
+    EXPECT_EQ(terminal.local_flags(), terminal.before().c_lflag);
 
     // The shell restores its own settings while the job is stopped; "fg"
     // continues it.
-    ASSERT_EQ(tcsetattr(master, TCSANOW, &before), 0);
+    ASSERT_EQ(tcsetattr(terminal.master(), TCSANOW, &terminal.before()), 0);
     ASSERT_EQ(kill(program, SIGCONT), 0);
-    ASSERT_TRUE(read_until(hint, 2, 5000)) << output;
-    EXPECT_TRUE(terminal_is_raw());
-    ASSERT_EQ(write(master, "x", 1), 1); // one key, no Enter
-    ASSERT_TRUE(read_until(hint, 3, 5000)) << output;
-    ASSERT_EQ(write(master, "y", 1), 1);
+    ASSERT_TRUE(terminal.read_until(KEY_WAIT_HINT, 2, 5000)) << terminal.output();
+    EXPECT_TRUE(terminal.wait_raw(5000));
+    ASSERT_TRUE(terminal.type('x')); // one key, no Enter
+    ASSERT_TRUE(terminal.read_until(KEY_WAIT_HINT, 3, 5000)) << terminal.output();
+    ASSERT_TRUE(terminal.type('y'));
     EXPECT_EQ(exit_status(5000), 0);
-    EXPECT_EQ(local_flags(), before.c_lflag);
+    EXPECT_EQ(terminal.local_flags(), terminal.before().c_lflag);
 }
 
 TEST_F(KeyWait, TerminatedInTheBackgroundDiesWithoutStoppingAgain) {
@@ -201,8 +164,8 @@ TEST_F(KeyWait, TerminatedInTheBackgroundDiesWithoutStoppingAgain) {
     ASSERT_EQ(kill(program, SIGTERM), 0);
     ASSERT_EQ(kill(program, SIGCONT), 0);
     EXPECT_EQ(exit_status(5000), 128 + SIGTERM);
-    EXPECT_EQ(local_flags(), before.c_lflag);
-    EXPECT_EQ(output.find(hint), std::string::npos);
+    EXPECT_EQ(terminal.local_flags(), terminal.before().c_lflag);
+    EXPECT_EQ(terminal.output().find(KEY_WAIT_HINT), std::string::npos);
     EXPECT_FALSE(dir.exists("glimtest.net"));
 }
 
