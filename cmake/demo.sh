@@ -50,6 +50,26 @@ run glimview capacity se-*.act
 # per object and a picture of the verdicts beside the learned objects.
 run glimview report test-1.ppm --learned train.ppm --labels train-labels.txt
 run glimview report test-2.ppm --learned train.ppm --labels train-labels.txt
+
+# The same questions through glim, in a model folder of its own: four shapes
+# of the training picture and a real photo, then one question about a test
+# picture and the photo. The photo is Debian's python-matplotlib-data sample.
+photo=/usr/share/matplotlib/mpl-data/sample_data/grace_hopper.jpg
+if [ -x "$bin/glim" ]; then
+    run glim --model model teach --object 0 square train.ppm
+    run glim --model model teach --object 1 disc train.ppm
+    run glim --model model teach --object 2 triangle train.ppm
+    run glim --model model teach --object 4 cross train.ppm
+    if [ -r "$photo" ]; then
+        run glim --model model teach portrait "$photo"
+        run glim --model model ask test-1.ppm "$photo"
+    else
+        echo
+        echo "===== (no $photo: apt-get install python-matplotlib-data adds the photo)"
+        run glim --model model ask test-1.ppm
+    fi
+    run glim --model model list
+fi
 echo
 echo "===== Files in $work:"
 ls
