@@ -27,3 +27,16 @@ int object_save(const int *act, const char *mask, int j) {
     printf("\n");
     return result;
 }
+
+int object_encode(const char *path, int j, int *act) {
+    return encode_object(path, object_x(j), object_y(j), object_width(j), object_height(j), act);
+}
+
+int object_save_line(const int *act, const char *mask, const char *picture, int j,
+                     const char *extra) {
+    char name[NAME_SIZE];
+    if (name_format(name, mask, j) != 0 || act_save(act, name) != 0) return -1;
+    printf("picture=%s object=%d box=%d,%d,%d,%d file=%s%s%s\n", picture, j, object_x(j),
+           object_y(j), object_width(j), object_height(j), name, *extra ? " " : "", extra);
+    return 0;
+}

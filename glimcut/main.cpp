@@ -18,6 +18,7 @@
 static char picture_name[NAME_SIZE] = "sep.ppm"; // first argument
 static char out_mask[NAME_SIZE] = "se-%d.act";   // second argument
 static bool each_picture;                        // --each: several pictures
+static bool quiet;                               // --quiet with --each: a line per object
 
 static const char *const usage[] = {
     "Usage: glimcut <picture_file> <out_file_mask>\n",
@@ -31,8 +32,9 @@ static const char *const help[] = {
     "Arguments:\n",
     "  picture_file   80 x 60 binary PPM (P6) picture, maximum 255; required\n",
     "  out_file_mask  name of object N's pattern file, %d for N; default se-%d.act\n",
-    "Several pictures: glimcut --each <picture_file>...\n",
-    "  patterns of DIR/NAME.ppm go to DIR/NAME-se-%d.act\n",
+    "Several pictures: glimcut --each [--quiet] <picture_file>...\n",
+    "  patterns of DIR/NAME.ppm go to DIR/NAME-se-%d.act; --quiet prints only\n",
+    "  one line per object (picture=P object=J box=X,Y,W,H file=NAME) and failures\n",
     nullptr,
 };
 
@@ -64,18 +66,23 @@ static bool take_pictures(int argc, char *argv[]) {
 // file may replace: the encoder reads a picture again for each object, and
 // the user's pictures must survive the run.
 static int cut_picture(const char *picture, const char *mask, const name_inputs &inputs) {
-    printf("Separating picture...\n");
+    if (!quiet) printf("Separating picture...\n");
     bool whole = scene_load(picture) == 0;
     int count = object_count();
-    printf("Number of objects: %d\n", count);
+    if (!quiet) printf("Number of objects: %d\n", count);
     if (name_check_outputs(mask, count, inputs) != 0) return EXIT_FAILURE;
     for (int j = 0; j < count; j++) {
         int act[NETSIZE];
         // A picture that the scene reader took but the encoder refuses ends its run.
+        if (quiet) {
+            if (object_encode(picture, j, act) != 0) return EXIT_FAILURE;
+            if (object_save_line(act, mask, picture, j, "") != 0) whole = false;
+            continue;
+        }
         if (object_announce_and_encode(picture, j, act) != 0) return EXIT_FAILURE;
         if (object_save(act, mask, j) != 0) whole = false;
     }
-    printf("Programm beendet.\n");
+    if (!quiet) printf("Programm beendet.\n");
     return whole ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
@@ -90,6 +97,13 @@ static int run(int argc, char *argv[]) {
         argv[1] = argv[0];
         argv++;
         argc--;
+        // --quiet right after it keeps the console to a line per object.
+        if (argc > 1 && strcmp(argv[1], "--quiet") == 0) {
+            quiet = true;
+            argv[1] = argv[0];
+            argv++;
+            argc--;
+        }
     }
     int status =
         arg_conventions(&argc, argv, {"glimcut", usage, help, true, 0, ARG_OPTIONS_SHARED});

@@ -22,6 +22,7 @@ static char net_file_name[NAME_SIZE] = "glimnet.net"; // second argument
 static char picture_name[NAME_SIZE] = "sep.ppm";      // first argument
 static char result_mask[NAME_SIZE] = "ca-%d.act";     // third argument
 static bool each_picture; // --each: a network file, then several pictures
+static bool quiet;        // --quiet with --each: a line per object
 
 static const char *const usage[] = {
     "Usage: glimsee <picture_file> <network_file> <ca_file_name>\n",
@@ -35,7 +36,9 @@ static const char *const help[] = {
     "  picture_file   80 x 60 binary PPM (P6) picture, maximum 255; required\n",
     "  network_file   the trained network; default glimnet.net\n",
     "  ca_file_name   name of object N's result file, %d for N; default ca-%d.act\n",
-    "Several pictures: glimsee --each <network_file> <picture_file>...\n",
+    "Several pictures: glimsee --each [--quiet] <network_file> <picture_file>...\n",
+    "  --quiet prints only one line per object (picture=P object=J box=X,Y,W,H\n",
+    "  file=NAME moved_bits=D: units that settling changed) and failures\n",
     "  results of DIR/NAME.ppm go to DIR/NAME-ca-%d.act; the network is read once\n",
     nullptr,
 };
@@ -74,14 +77,27 @@ static bool take_pictures(int argc, char *argv[]) {
 // run's network and pictures, which no result file may replace.
 static int see_picture(const char *picture, const char *mask, const name_inputs &inputs) {
     bool whole = true;
-    printf("Separating picture...\n");
+    if (!quiet) printf("Separating picture...\n");
     if (scene_load(picture) != 0) whole = false;
     int count = object_count();
-    printf("Number of objects: %d\n", count);
+    if (!quiet) printf("Number of objects: %d\n", count);
     if (name_check_outputs(mask, count, inputs) != 0) return EXIT_FAILURE;
     for (int j = 0; j < count; j++) {
         int act[NETSIZE];
         // A picture that the scene reader took but the encoder refuses ends its run.
+        if (quiet) {
+            if (object_encode(picture, j, act) != 0) return EXIT_FAILURE;
+            int encoding[NETSIZE];
+            memcpy(encoding, act, sizeof encoding);
+            net_iterate(act, RECALL_LIMIT);
+            int moved = 0;
+            for (int u = 0; u < NETSIZE; u++)
+                moved += encoding[u] != act[u];
+            char extra[32];
+            snprintf(extra, sizeof extra, "moved_bits=%d", moved);
+            if (object_save_line(act, mask, picture, j, extra) != 0) whole = false;
+            continue;
+        }
         if (object_announce_and_encode(picture, j, act) != 0) return EXIT_FAILURE;
         act_print(act, "Activation before");
         printf(" Iterating network... (max. %d steps)\n", RECALL_LIMIT);
@@ -89,7 +105,7 @@ static int see_picture(const char *picture, const char *mask, const name_inputs 
         act_print(act, "Activation after");
         if (object_save(act, mask, j) != 0) whole = false;
     }
-    printf("Programm beendet.\n");
+    if (!quiet) printf("Programm beendet.\n");
     return whole && !net_broken ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
@@ -104,6 +120,13 @@ static int run(int argc, char *argv[]) {
         argv[1] = argv[0];
         argv++;
         argc--;
+        // --quiet right after it keeps the console to a line per object.
+        if (argc > 1 && strcmp(argv[1], "--quiet") == 0) {
+            quiet = true;
+            argv[1] = argv[0];
+            argv++;
+            argc--;
+        }
     }
     int status =
         arg_conventions(&argc, argv, {"glimsee", usage, help, true, 0, ARG_OPTIONS_SHARED});
@@ -117,9 +140,9 @@ static int run(int argc, char *argv[]) {
 
     net_verbose = 0;
     act_file_layout = ACT_LAYOUT_ROWS;
-    printf("Initializing network...\n");
+    if (!quiet) printf("Initializing network...\n");
     net_init();
-    printf("Loading network %s...\n", net_file_name);
+    if (!quiet) printf("Loading network %s...\n", net_file_name);
     // Recall in a network that did not load would write results that look
     // real; none are written instead.
     load_result loaded = net_load(net_file_name);

@@ -3,6 +3,7 @@
 // after each picture, and one sync at the end instead of one per file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <sys/stat.h>
@@ -160,6 +161,42 @@ TEST(EachPicture, ManyPicturesSyncOnceAtTheEnd) {
     size_t fsync_at = calls.find("fsync se-3.act.");
     ASSERT_NE(fsync_at, std::string::npos) << calls;
     EXPECT_LT(fsync_at, calls.find("rename se-3.act.")) << calls;
+}
+
+} // namespace
+
+namespace {
+
+// --quiet: the same files, and on the console one line per object and the
+// failures, nothing of the steps.
+TEST(EachPicture, QuietRunsWriteTheSameFilesWithALinePerObject) {
+    scratch_dir loud, quiet;
+    for (const scratch_dir *dir : {&loud, &quiet})
+        for (const char *sample : {"train.ppm", "test-1.ppm"})
+            dir->write(sample, read_file(std::string(SAMPLES_DIR) + "/" + sample));
+    ASSERT_EQ(run_in(loud, GLIMCUT_PATH, {"--each", "train.ppm", "test-1.ppm"}).status, 0);
+    run_result run = run_in(quiet, GLIMCUT_PATH, {"--each", "--quiet", "train.ppm", "test-1.ppm"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(quiet.files(), loud.files());
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 6 + 4);
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1),
+              "picture=train.ppm object=0 box=2,2,20,19 file=train-se-0.act\n");
+
+    for (const scratch_dir *dir : {&loud, &quiet})
+        ASSERT_EQ(run_in(*dir, GLIMLEARN_PATH, {"6", "50", "train-se-%d.act"}).status, 0);
+    ASSERT_EQ(run_in(loud, GLIMSEE_PATH, {"--each", "glimnet.net", "test-1.ppm"}).status, 0);
+    run = run_in(quiet, GLIMSEE_PATH, {"--each", "--quiet", "glimnet.net", "test-1.ppm", "no.ppm"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(quiet.files(), loud.files());
+    EXPECT_EQ(run.out, "picture=test-1.ppm object=0 box=48,3,26,22 file=test-1-ca-0.act "
+                       "moved_bits=34\n"
+                       "picture=test-1.ppm object=1 box=3,3,23,22 file=test-1-ca-1.act "
+                       "moved_bits=0\n"
+                       "picture=test-1.ppm object=2 box=55,34,23,22 file=test-1-ca-2.act "
+                       "moved_bits=2\n"
+                       "picture=test-1.ppm object=3 box=29,35,20,19 file=test-1-ca-3.act "
+                       "moved_bits=0\n");
+    EXPECT_NE(run.err.find("no.ppm"), std::string::npos);
 }
 
 } // namespace
