@@ -74,9 +74,7 @@ load_result act_load(int *act, const char *name) {
     if (!in) {
         int error = errno;
         message_print("  File not found error in %s/ac.-, breaking.\n", name);
-        if (error == ENOENT) return LOAD_MISSING;
-        message_error("cannot open %s: %s", name, strerror(error));
-        return LOAD_FAILED;
+        return message_open_failed(name, error);
     }
     load_result result = read_activation(in, act, name);
     fclose(in);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "messages.h"
 #include "names.h"
 
 // A number argument is held to the length of a file name, the longest
@@ -18,8 +19,8 @@ constexpr int ARGUMENT_MAX_LENGTH = NAME_SIZE - 1;
 int arg_scan_int(const char *arg, int *value, const char *what) {
     size_t length = strlen(arg);
     if (length > (size_t)ARGUMENT_MAX_LENGTH) {
-        fprintf(stderr, "  Argument for the %s too long (%zu characters, at most %d).\n", what,
-                length, ARGUMENT_MAX_LENGTH);
+        message_error("cannot read the %s: the argument is %zu characters long, at most %d fit",
+                      what, length, ARGUMENT_MAX_LENGTH);
         return -1;
     }
     char *end;
@@ -27,7 +28,7 @@ int arg_scan_int(const char *arg, int *value, const char *what) {
     long number = strtol(arg, &end, 10);
     if (end == arg) return 0;
     if (errno == ERANGE || number < INT_MIN || number > INT_MAX) {
-        fprintf(stderr, "  Number for the %s out of range: %s\n", what, arg);
+        message_error("cannot read the %s %s: the number is out of range", what, arg);
         return -1;
     }
     *value = (int)number;
@@ -35,8 +36,9 @@ int arg_scan_int(const char *arg, int *value, const char *what) {
 }
 
 int arg_unknown_option(const char *program, const char *option) {
-    fprintf(stderr, "%s: unknown option '%s'\n", program, option);
-    fprintf(stderr, "Try '%s --help' for more information.\n", program);
+    // The two lines of the GNU tools, which scripts and users know.
+    message_print_stderr("%s: unknown option '%s'\n", program, option);
+    message_print_stderr("Try '%s --help' for more information.\n", program);
     return EXIT_USAGE;
 }
 

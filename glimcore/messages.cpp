@@ -8,6 +8,17 @@
 static FILE *reader_stream;      // the stream of reader messages; stdout while null
 static const char *program_name; // starts every error line; none while null
 
+// The one place that writes a message: stdout's pending output first, then
+// the optional "program: " prefix, the formatted text and an optional line
+// feed. Every name or label a message echoes passes through here.
+static void message_write(FILE *stream, bool prefixed, const char *format, va_list args,
+                          bool line_feed) {
+    if (stream != stdout) fflush(stdout);
+    if (prefixed && program_name) fprintf(stream, "%s: ", program_name);
+    vfprintf(stream, format, args);
+    if (line_feed) fputc('\n', stream);
+}
+
 void message_set_stream(FILE *stream) {
     reader_stream = stream;
 }
@@ -17,11 +28,16 @@ FILE *message_stream() {
 }
 
 void message_print(const char *format, ...) {
-    // Sent to stderr, a reader message follows all that stdout holds so far.
-    if (message_stream() != stdout) fflush(stdout);
     va_list args;
     va_start(args, format);
-    vfprintf(message_stream(), format, args);
+    message_write(message_stream(), false, format, args, false);
+    va_end(args);
+}
+
+void message_print_stderr(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    message_write(stderr, false, format, args, false);
     va_end(args);
 }
 
@@ -30,15 +46,23 @@ void message_set_program(const char *program) {
 }
 
 void message_error(const char *format, ...) {
-    // What stands on stdout so far comes first, so that a log of both streams
-    // shows the message beside the output it concerns.
-    fflush(stdout);
-    if (program_name) fprintf(stderr, "%s: ", program_name);
     va_list args;
     va_start(args, format);
-    vfprintf(stderr, format, args);
+    message_write(stderr, true, format, args, true);
     va_end(args);
-    fputc('\n', stderr);
+}
+
+void message_note(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    message_write(stderr, true, format, args, true);
+    va_end(args);
+}
+
+load_result message_open_failed(const char *name, int error) {
+    if (error == ENOENT) return LOAD_MISSING;
+    message_error("cannot open %s: %s", name, strerror(error));
+    return LOAD_FAILED;
 }
 
 int message_flush_stdout() {

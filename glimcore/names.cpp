@@ -13,8 +13,8 @@ constexpr int NAME_SHOWN = 40; // the characters of an over-long argument that a
 int name_copy(char *name, const char *arg, const char *what) {
     size_t length = strlen(arg);
     if (length > (size_t)NAME_MAX_LENGTH) {
-        fprintf(stderr, "  Argument for the %s too long (%zu characters, at most %d): %.*s...\n",
-                what, length, NAME_MAX_LENGTH, NAME_SHOWN, arg);
+        message_error("cannot use the %s %.*s...: it is %zu characters long, at most %d fit", what,
+                      NAME_SHOWN, arg, length, NAME_MAX_LENGTH);
         return -1;
     }
     memcpy(name, arg, length + 1);
@@ -22,8 +22,7 @@ int name_copy(char *name, const char *arg, const char *what) {
 }
 
 static int mask_refuse(const char *mask, const char *start, const char *end, const char *reason) {
-    fprintf(stderr, "  Mask %s not usable: \"%.*s\" %s.\n", mask, (int)(end - start), start,
-            reason);
+    message_error("cannot use the mask %s: \"%.*s\" %s", mask, (int)(end - start), start, reason);
     return -1;
 }
 
@@ -76,8 +75,7 @@ int name_check_mask(const char *mask, mask_rule rule) {
             return mask_refuse(mask, start, p + 1, "is a second conversion; one is allowed");
     }
     if (rule == MASK_EXACTLY_ONE && conversions == 0) {
-        fprintf(stderr, "  Mask %s not usable: it holds no %%d or %%i for the file number.\n",
-                mask);
+        message_error("cannot use the mask %s: it holds no %%d or %%i for the file number", mask);
         return -1;
     }
     return 0;
@@ -86,9 +84,9 @@ int name_check_mask(const char *mask, mask_rule rule) {
 int name_format(char *name, const char *mask, int number) {
     int length = snprintf(name, NAME_SIZE, mask, number);
     if (length < 0 || length > NAME_MAX_LENGTH) {
-        fprintf(stderr,
-                "  File name from mask %s and number %d would be longer than %d characters.\n",
-                mask, number, NAME_MAX_LENGTH);
+        message_error("cannot name file %d of the mask %s: the name would be longer than %d "
+                      "characters",
+                      number, mask, NAME_MAX_LENGTH);
         name[0] = '\0';
         return -1;
     }
@@ -108,7 +106,7 @@ int name_picture_mask(char *mask, const char *picture, const char *suffix) {
     }
     int total = snprintf(built + length, sizeof built - length, "-%s", suffix);
     if (length + (size_t)total > (size_t)NAME_MAX_LENGTH) {
-        fprintf(stderr, "  Picture name too long for the names of its files: %s\n", picture);
+        message_error("cannot name the files of picture %s: its name is too long", picture);
         return -1;
     }
     memcpy(mask, built, length + (size_t)total + 1);
@@ -123,18 +121,28 @@ void name_collect_inputs(name_inputs *set, const char *const inputs[], int input
     }
 }
 
+// Refuses output when it is one of inputs.
+static int check_one_output(const char *output, const name_inputs &inputs) {
+    struct stat output_stat;
+    if (stat(output, &output_stat) != 0) return 0;
+    auto hit = inputs.files.find({output_stat.st_dev, output_stat.st_ino});
+    if (hit == inputs.files.end()) return 0;
+    message_error("cannot write %s: it is the input file %s; nothing written", output,
+                  hit->second);
+    return -1;
+}
+
+int name_check_output(const char *output, const char *const inputs[], int input_count) {
+    name_inputs set;
+    name_collect_inputs(&set, inputs, input_count);
+    return check_one_output(output, set);
+}
+
 int name_check_outputs(const char *mask, int count, const name_inputs &inputs) {
     for (int j = 0; j < count; j++) {
         char name[NAME_SIZE];
-        struct stat output;
         if (name_format(name, mask, j) != 0) return -1;
-        if (stat(name, &output) != 0) continue;
-        auto hit = inputs.files.find({output.st_dev, output.st_ino});
-        if (hit != inputs.files.end()) {
-            message_error("mask %s would write file %d over the input file %s; nothing written",
-                          mask, j, hit->second);
-            return -1;
-        }
+        if (check_one_output(name, inputs) != 0) return -1;
     }
     return 0;
 }

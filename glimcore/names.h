@@ -62,8 +62,13 @@ struct name_inputs {
 // The names must outlive set.
 void name_collect_inputs(name_inputs *set, const char *const inputs[], int input_count);
 
+// Refuses to write output when it is one of the input files: the same device
+// and inode, so that links and other spellings of a name are caught. An
+// output that does not exist is passed over. 0 when output is no input; -1
+// after an error line on stderr.
+int name_check_output(const char *output, const char *const inputs[], int input_count);
+
 // Refuses a mask whose name for one of the file numbers 0 to count - 1 is one
-// of the input files: the same device and inode, so that links and other
-// spellings of a name are caught. 0 when no output hits an input; -1 after an
-// error line on stderr.
+// of the input files, as name_check_output does for one name. 0 when no
+// output hits an input; -1 after an error line on stderr.
 int name_check_outputs(const char *mask, int count, const name_inputs &inputs);

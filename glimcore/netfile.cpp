@@ -81,7 +81,7 @@ int net_save(const char *name) {
     if (net_broken) net_warn_broken();
     // After a failed allocation there is no network to write; keep the old file.
     if (!net_store_complete()) {
-        fprintf(stderr, "  Weight store incomplete, %s not written.\n", name);
+        message_error("cannot write network %s: the weight store is incomplete", name);
         return -1;
     }
     std::string text;
@@ -405,7 +405,7 @@ load_result read_general(const char *name, const char *text, size_t size, FILE *
     cookie_io_functions_t functions = {replay_read, nullptr, nullptr, nullptr};
     FILE *in = fopencookie(&replay, "r", functions);
     if (!in) {
-        fprintf(stderr, "  Couldn't read file %s: %s\n", name, strerror(errno));
+        message_error("cannot read %s: %s", name, strerror(errno));
         return LOAD_FAILED;
     }
     load_result result = netfile_read_stream(in, name);
@@ -428,9 +428,7 @@ load_result net_load(const char *name) {
         int error = errno;
         message_print("  Couldn't open file %s, don't load.\n", name);
         // A missing file is a first run to glimlearn; its callers say what it means to them.
-        if (error == ENOENT) return LOAD_MISSING;
-        message_error("cannot open %s: %s", name, strerror(error));
-        return LOAD_FAILED;
+        return message_open_failed(name, error);
     }
     // Not zeroed: only the bytes read are looked at.
     std::unique_ptr<char[]> text(new char[READ_LIMIT]);

@@ -59,8 +59,7 @@ int window_load(const char *path, signed char *window, int x, int y, int w, int 
     FILE *in = fopen(path, "rb");
     if (!in) {
         int error = errno;
-        fflush(stdout);
-        fprintf(stderr, "Cannot open picture file %s: %s\n", path, strerror(error));
+        message_error("cannot open picture %s: %s", path, strerror(error));
         return -1;
     }
     ppm_header header;
@@ -88,12 +87,11 @@ int window_load(const char *path, signed char *window, int x, int y, int w, int 
     size_t length = fread(raster, 1, sizeof raster, in);
     if (length < sizeof raster) {
         int error = errno;
-        fflush(stdout);
         if (ferror(in))
-            fprintf(stderr, "Cannot read picture file %s: %s\n", path, strerror(error));
+            message_error("cannot read picture %s: %s", path, strerror(error));
         else
-            fprintf(stderr, "Picture file %s is too short: its raster ends after %zu of %d bytes\n",
-                    path, length, RASTER_BYTES);
+            message_error("cannot encode picture %s: its raster ends after %zu of %d bytes", path,
+                          length, RASTER_BYTES);
         fclose(in);
         return -1;
     }

@@ -72,8 +72,7 @@ void save_init() {
 }
 
 static void report_failure(const char *target, int error) {
-    fflush(stdout);
-    fprintf(stderr, "  Couldn't write file %s: %s\n", target, strerror(error));
+    message_error("cannot write %s: %s", target, strerror(error));
 }
 
 // Copies the directory part of from (up to and including its last '/') and

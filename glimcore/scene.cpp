@@ -30,8 +30,7 @@ static int refuse(const char *path, const char *format, ...) {
     va_start(args, format);
     vsnprintf(reason, sizeof reason, format, args);
     va_end(args);
-    fflush(stdout);
-    fprintf(stderr, "Cannot read picture %s: %s.\n", path, reason);
+    message_error("cannot read picture %s: %s", path, reason);
     return -1;
 }
 
@@ -116,9 +115,8 @@ int scene_read_picture(const char *path, int *width, int *height) {
     FILE *in = fopen(path, "rb");
     if (!in) {
         int error = errno;
-        fflush(stdout);
-        fprintf(stderr, "Cannot open input file %s.\n", path);
-        message_error("cannot open picture %s: %s", path, strerror(error));
+        message_print_stderr("Cannot open input file %s.\n", path);
+        message_open_failed(path, error);
         return -1;
     }
     int result = read_picture(in, path, width, height);

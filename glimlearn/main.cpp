@@ -223,7 +223,7 @@ static void free_patterns() {
 // with one taught from a part of what they meant; nothing is saved instead.
 static int refuse_learning(const char *why) {
     free_patterns();
-    message_error("nothing learned or saved: %s", why);
+    message_error("cannot learn: %s; nothing saved", why);
     return EXIT_FAILURE;
 }
 

@@ -59,7 +59,7 @@ static bool take_arguments(int argc, char *argv[]) {
 static bool take_pictures(int argc, char *argv[]) {
     char mask[NAME_SIZE], name[NAME_SIZE];
     if (argc < 3) {
-        message_error("--each needs a network file and at least one picture");
+        message_error("cannot run --each: give a network file and at least one picture");
         return false;
     }
     if (name_copy(net_file_name, argv[1], "network file") != 0) return false;
@@ -147,7 +147,7 @@ static int run(int argc, char *argv[]) {
     // real; none are written instead.
     load_result loaded = net_load(net_file_name);
     if (loaded != LOAD_OK) {
-        message_error("nothing recognised: network file %s %s", net_file_name,
+        message_error("cannot recognise with network %s: it %s", net_file_name,
                       loaded == LOAD_MISSING ? "is missing" : "does not load whole");
         return EXIT_FAILURE;
     }

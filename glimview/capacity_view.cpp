@@ -136,20 +136,12 @@ static void draw_capacity(canvas *picture, const std::vector<capacity_row> &rows
 
 int view_capacity(char *const pattern_names[], int count, int cycles, learning_rule rule,
                   const char *out_name) {
+    // A store that could not be built is told by net_init itself.
     net_verbose = 0;
     net_init();
-    if (net_broken) {
-        message_error("the weight store could not be built, nothing written.");
-        return -1;
-    }
-    std::vector<std::vector<int>> patterns(count, std::vector<int>(NETSIZE, 0));
-    for (int p = 0; p < count; p++) {
-        load_result read = act_load(patterns[p].data(), pattern_names[p]);
-        if (read != LOAD_OK) {
-            message_error("pattern file %s not read, nothing written.", pattern_names[p]);
-            return -1;
-        }
-    }
+    if (net_broken) return -1;
+    std::vector<std::vector<int>> patterns;
+    if (view_load_patterns(pattern_names, count, &patterns) != 0) return -1;
 
     if (rule == RULE_MARGIN)
         printf("Learning rule: margin (stops early once every pattern clears the margin)\n");
@@ -169,7 +161,5 @@ int view_capacity(char *const pattern_names[], int count, int cycles, learning_r
 
     canvas picture;
     draw_capacity(&picture, rows, cycles, rule);
-    if (canvas_save_png(&picture, out_name) != 0) return -1;
-    printf("Wrote %s\n", out_name);
-    return 0;
+    return view_save_picture(&picture, out_name);
 }

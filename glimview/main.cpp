@@ -80,7 +80,8 @@ static int default_name(const char *input, const char *suffix) {
     int stem = dot && dot != base ? (int)(dot - base) : (int)strlen(base);
     int length = snprintf(out_name, NAME_SIZE, "%.*s%s", stem, base, suffix);
     if (length < 0 || length >= NAME_SIZE) {
-        message_error("output name for %s would be too long; give one with -o.", input);
+        message_error("cannot name the output of %s: the name would be too long; give one with -o",
+                      input);
         return -1;
     }
     return 0;
@@ -88,18 +89,7 @@ static int default_name(const char *input, const char *suffix) {
 
 // A picture written over an input would destroy the user's work.
 static int check_not_input(char *const inputs[], int count) {
-    struct stat out_stat;
-    if (stat(out_name, &out_stat) != 0) return 0;
-    for (int i = 0; i < count; i++) {
-        struct stat in_stat;
-        if (stat(inputs[i], &in_stat) == 0 && in_stat.st_dev == out_stat.st_dev &&
-            in_stat.st_ino == out_stat.st_ino) {
-            message_error("output file %s is the input file %s; choose another -o.", out_name,
-                          inputs[i]);
-            return -1;
-        }
-    }
-    return 0;
+    return name_check_output(out_name, inputs, count);
 }
 
 // The whole argument as a number of learning cycles.
@@ -117,7 +107,7 @@ int glimview_option(const char *arg) {
 }
 
 static int usage_error(const char *reason, const char *command) {
-    fprintf(stderr, "glimview %s: %s; see glimview --help.\n", command, reason);
+    message_error("cannot run %s: %s; see glimview --help", command, reason);
     return EXIT_FAILURE;
 }
 
@@ -222,8 +212,8 @@ static int run(int argc, char *argv[]) {
         if (check_not_input(operands.data(), count) != 0) return EXIT_FAILURE;
         result = view_capacity(operands.data(), count, cycles, rule, out_name);
     } else {
-        message_error("unknown command %s; the commands are scene, pattern, net, match, report, "
-                      "settle, robustness and capacity (see glimview --help).",
+        message_error("cannot run %s: it is not a command; the commands are scene, pattern, net, "
+                      "match, report, settle, robustness and capacity (see glimview --help)",
                       command);
         return EXIT_FAILURE;
     }

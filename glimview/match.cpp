@@ -18,22 +18,16 @@ static int hamming_distance(const int *a, const int *b) {
     return distance;
 }
 
-static bool read_pattern(int *act, const char *name) {
-    load_result read = act_load(act, name);
-    if (read == LOAD_OK) return true;
-    message_error("pattern file %s not read, no table.", name);
-    return false;
-}
-
 int view_match(const char *result_name, char *const learned_names[], int count) {
-    int result[NETSIZE] = {};
-    if (!read_pattern(result, result_name)) return -1;
+    std::vector<std::vector<int>> result;
+    std::vector<std::vector<int>> learned;
+    char *const result_names[] = {const_cast<char *>(result_name)};
+    if (view_load_patterns(result_names, 1, &result) != 0 ||
+        view_load_patterns(learned_names, count, &learned) != 0)
+        return -1;
     std::vector<int> distance(count);
-    for (int i = 0; i < count; i++) {
-        int learned[NETSIZE] = {};
-        if (!read_pattern(learned, learned_names[i])) return -1;
-        distance[i] = hamming_distance(result, learned);
-    }
+    for (int i = 0; i < count; i++)
+        distance[i] = hamming_distance(result[0].data(), learned[i].data());
 
     std::vector<int> order(count);
     for (int i = 0; i < count; i++)

@@ -157,17 +157,7 @@ static void draw_network(canvas *picture, const char *network_name, const value_
 }
 
 int view_net(const char *network_name, const char *out_name) {
-    net_verbose = 0;
-    net_init();
-    if (net_broken) {
-        message_error("the weight store could not be built, nothing written.");
-        return -1;
-    }
-    load_result read = net_load(network_name);
-    if (read != LOAD_OK) {
-        message_error("network file %s not read, nothing written.", network_name);
-        return -1;
-    }
+    if (view_load_network(network_name) != 0) return -1;
 
     value_range weights = {};
     for (int a = 0; a < NETSIZE; a++)
@@ -184,7 +174,5 @@ int view_net(const char *network_name, const char *out_name) {
 
     canvas picture;
     draw_network(&picture, network_name, weights, threshold_range);
-    if (canvas_save_png(&picture, out_name) != 0) return -1;
-    printf("Wrote %s\n", out_name);
-    return 0;
+    return view_save_picture(&picture, out_name);
 }

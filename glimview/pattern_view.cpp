@@ -66,17 +66,11 @@ static void draw_pattern(canvas *picture, int left, int top, const int *act, con
 
 int view_patterns(char *const pattern_names[], int count, const char *out_name) {
     if (count > MAX_PATTERNS) {
-        message_error("%d patterns given, at most %d fit one picture.", count, MAX_PATTERNS);
+        message_error("cannot draw %d patterns: at most %d fit one picture", count, MAX_PATTERNS);
         return -1;
     }
-    std::vector<int> patterns((size_t)count * NETSIZE, 0);
-    for (int i = 0; i < count; i++) {
-        load_result read = act_load(&patterns[(size_t)i * NETSIZE], pattern_names[i]);
-        if (read != LOAD_OK) {
-            message_error("pattern file %s not read, nothing written.", pattern_names[i]);
-            return -1;
-        }
-    }
+    std::vector<std::vector<int>> patterns;
+    if (view_load_patterns(pattern_names, count, &patterns) != 0) return -1;
 
     int columns = count < PER_ROW ? count : PER_ROW;
     int rows = (count + PER_ROW - 1) / PER_ROW;
@@ -85,9 +79,6 @@ int view_patterns(char *const pattern_names[], int count, const char *out_name) 
                 2 * MARGIN + rows * ROW_HEIGHT - GAP, BACKGROUND);
     for (int i = 0; i < count; i++)
         draw_pattern(&picture, MARGIN + i % PER_ROW * COLUMN_WIDTH,
-                     MARGIN + i / PER_ROW * ROW_HEIGHT, &patterns[(size_t)i * NETSIZE],
-                     pattern_names[i]);
-    if (canvas_save_png(&picture, out_name) != 0) return -1;
-    printf("Wrote %s\n", out_name);
-    return 0;
+                     MARGIN + i / PER_ROW * ROW_HEIGHT, patterns[i].data(), pattern_names[i]);
+    return view_save_picture(&picture, out_name);
 }

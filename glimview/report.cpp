@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "messages.h"
+#include "names.h"
 #include "netfile.h"
 #include "pict2.h"
 #include "ppmheader.h"
@@ -50,7 +51,7 @@ static bool read_picture(const char *name, report_picture *picture) {
     picture->name = name;
     FILE *in = fopen(name, "rb");
     if (!in) {
-        message_error("picture %s: cannot open: %s", name, strerror(errno));
+        message_error("cannot open picture %s: %s", name, strerror(errno));
         return false;
     }
     ppm_header header;
@@ -61,31 +62,25 @@ static bool read_picture(const char *name, report_picture *picture) {
     bool whole = fits && fread(picture->rgb.data(), 1, PICTURE_BYTES, in) == PICTURE_BYTES;
     fclose(in);
     if (!fits)
-        message_error("picture %s: not an 80 x 60 PPM picture (P6, maximum 255); glimprep "
-                      "makes one",
+        message_error("cannot read picture %s: it is not an 80 x 60 PPM picture (P6, maximum "
+                      "255); glimprep makes one",
                       name);
     else if (!whole)
-        message_error("picture %s: ends before its last pixel", name);
+        message_error("cannot read picture %s: it ends before its last pixel", name);
     return whole;
 }
 
-// Segments a picture already read and encodes each object as glimcut does.
+// Segments a picture already read and encodes each object as glimcut does;
+// the scene loader and the encoder say themselves what they refuse.
 static bool cut_objects(const report_picture &picture, std::vector<report_box> *boxes,
                         std::vector<std::vector<int>> *acts) {
-    int loaded = scene_load(picture.name.c_str());
-    if (loaded != 0) {
-        message_error("picture %s: not segmented", picture.name.c_str());
-        return false;
-    }
+    if (scene_load(picture.name.c_str()) != 0) return false;
     for (int j = 0; j < object_count(); j++) {
         report_box box = {object_x(j), object_y(j), object_width(j), object_height(j)};
         std::vector<int> act(NETSIZE);
-        int encoded =
-            encode_object(picture.name.c_str(), box.x, box.y, box.width, box.height, act.data());
-        if (encoded != 0) {
-            message_error("picture %s: object %d not encoded", picture.name.c_str(), j);
+        if (encode_object(picture.name.c_str(), box.x, box.y, box.width, box.height, act.data()) !=
+            0)
             return false;
-        }
         boxes->push_back(box);
         acts->push_back(act);
     }
@@ -95,7 +90,7 @@ static bool cut_objects(const report_picture &picture, std::vector<report_box> *
 static bool read_labels(const char *name, std::vector<std::string> *labels) {
     FILE *in = fopen(name, "r");
     if (!in) {
-        message_error("labels file %s: cannot open: %s", name, strerror(errno));
+        message_error("cannot open labels %s: %s", name, strerror(errno));
         return false;
     }
     std::string line;
@@ -110,23 +105,12 @@ static bool read_labels(const char *name, std::vector<std::string> *labels) {
         line.clear();
     }
     if (!line.empty()) labels->push_back(line);
+    // The reason is taken where the read stopped, before fclose may change errno.
     bool failed = ferror(in);
+    int error = errno;
     fclose(in);
-    if (failed) message_error("labels file %s: cannot read", name);
+    if (failed) message_error("cannot read labels %s: %s", name, strerror(error));
     return !failed;
-}
-
-static bool load_network(const char *name) {
-    struct stat file;
-    if (stat(name, &file) != 0 && errno == ENOENT) {
-        message_error("network file %s: missing; teach one with glimlearn", name);
-        return false;
-    }
-    net_verbose = 0;
-    net_init();
-    load_result read = net_load(name);
-    if (read != LOAD_OK || net_broken) message_error("network file %s: not read", name);
-    return read == LOAD_OK && !net_broken;
 }
 
 // One line per object, fields in a fixed order; the label, which may hold
@@ -158,7 +142,7 @@ struct report_arguments {
 };
 
 static bool usage_error(const char *reason) {
-    fprintf(stderr, "glimview report: %s; see glimview --help.\n", reason);
+    message_error("cannot run report: %s; see glimview --help", reason);
     return false;
 }
 
@@ -185,7 +169,7 @@ static bool take_arguments(int argc, char *argv[], report_arguments *args, int *
             return false;
         }
         if (i + 1 == argc) {
-            fprintf(stderr, "glimview report: %s needs a value; see glimview --help.\n", arg);
+            message_error("cannot run report: %s needs a value; see glimview --help", arg);
             return false;
         }
         const char *value = argv[++i];
@@ -220,22 +204,11 @@ static bool take_arguments(int argc, char *argv[], report_arguments *args, int *
 
 // A picture written over an input would destroy the user's work.
 static bool out_is_input(const report_arguments &args) {
-    struct stat out_stat;
-    if (stat(args.out.c_str(), &out_stat) != 0) return false;
     std::vector<const char *> inputs = args.learned;
     inputs.push_back(args.picture);
     inputs.push_back(args.network);
     if (args.labels) inputs.push_back(args.labels);
-    for (const char *input : inputs) {
-        struct stat in_stat;
-        if (stat(input, &in_stat) == 0 && in_stat.st_dev == out_stat.st_dev &&
-            in_stat.st_ino == out_stat.st_ino) {
-            message_error("output file %s is the input file %s; choose another -o.",
-                          args.out.c_str(), input);
-            return true;
-        }
-    }
-    return false;
+    return name_check_output(args.out.c_str(), inputs.data(), (int)inputs.size()) != 0;
 }
 
 int view_report(int argc, char *argv[]) {
@@ -265,10 +238,10 @@ int view_report(int argc, char *argv[]) {
         result.training.push_back(picture);
     }
     if (result.learned.empty()) {
-        message_error("training pictures: no objects in them");
+        message_error("cannot make a report: the training pictures hold no objects");
         return -1;
     }
-    if (!load_network(args.network)) return -1;
+    if (view_load_network(args.network) != 0) return -1;
 
     std::vector<report_box> boxes;
     std::vector<std::vector<int>> acts;
@@ -294,10 +267,5 @@ int view_report(int argc, char *argv[]) {
     }
     for (int j = 0; j < (int)result.objects.size(); j++)
         print_object(result, j);
-    // The lines come before the message about the picture, also where
-    // stdout and stderr go to one place.
-    fflush(stdout);
-    if (report_draw(result, args.out.c_str()) != 0) return -1;
-    message_error("wrote %s", args.out.c_str());
-    return 0;
+    return report_draw(result, args.out.c_str());
 }

@@ -9,6 +9,7 @@
 #include "canvas.h"
 #include "report.h"
 #include "scene.h"
+#include "views.h"
 
 constexpr int ZOOM = 8; // canvas pixels per picture pixel
 constexpr int MARGIN = 8;
@@ -151,5 +152,5 @@ int report_draw(const report &result, const char *out_name) {
         draw_learned(&picture, strip_left + column * STRIP_COLUMN,
                      top + FRAME_THICKNESS + row * (CELL_HEIGHT + CELL_GAP), result, n);
     }
-    return canvas_save_png(&picture, out_name);
+    return view_save_picture(&picture, out_name);
 }

@@ -97,25 +97,11 @@ static void draw_robustness(canvas *picture, const std::vector<std::vector<int>>
 
 int view_robustness(char *const pattern_names[], int count, const char *network_name,
                     const char *out_name) {
-    net_verbose = 0;
-    net_init();
-    if (net_broken) {
-        message_error("the weight store could not be built, nothing written.");
-        return -1;
-    }
-    load_result network_read = net_load(network_name);
-    if (network_read != LOAD_OK) {
-        message_error("network file %s not read, nothing written.", network_name);
-        return -1;
-    }
-    std::vector<std::vector<int>> patterns(count, std::vector<int>(NETSIZE, 0));
+    if (view_load_network(network_name) != 0) return -1;
+    std::vector<std::vector<int>> patterns;
+    if (view_load_patterns(pattern_names, count, &patterns) != 0) return -1;
     int name_width = (int)strlen("pattern");
     for (int p = 0; p < count; p++) {
-        load_result read = act_load(patterns[p].data(), pattern_names[p]);
-        if (read != LOAD_OK) {
-            message_error("pattern file %s not read, nothing written.", pattern_names[p]);
-            return -1;
-        }
         int length = (int)strlen(pattern_names[p]);
         if (length > name_width) name_width = length;
     }
@@ -144,7 +130,5 @@ int view_robustness(char *const pattern_names[], int count, const char *network_
 
     canvas picture;
     draw_robustness(&picture, recovered, pattern_names, count, network_name);
-    if (canvas_save_png(&picture, out_name) != 0) return -1;
-    printf("Wrote %s\n", out_name);
-    return 0;
+    return view_save_picture(&picture, out_name);
 }

@@ -80,11 +80,7 @@ int view_scene(const char *picture_name, const char *out_name) {
     // between the thinning and the object finder.
     int width = 0;
     int height = 0;
-    int read = scene_read_picture(picture_name, &width, &height);
-    if (read != 0) {
-        message_error("picture %s not read, nothing written.", picture_name);
-        return -1;
-    }
+    if (scene_read_picture(picture_name, &width, &height) != 0) return -1;
     scene_edge_filter(width, height);
     scene_thin(width, height);
     memcpy(thinned_edges, scene_edges, sizeof thinned_edges);
@@ -96,7 +92,5 @@ int view_scene(const char *picture_name, const char *out_name) {
                object_height(n));
     canvas picture;
     draw_scene(&picture, picture_name, width, height);
-    if (canvas_save_png(&picture, out_name) != 0) return -1;
-    printf("Wrote %s\n", out_name);
-    return 0;
+    return view_save_picture(&picture, out_name);
 }

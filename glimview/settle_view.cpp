@@ -144,23 +144,9 @@ static void draw_settling(canvas *picture, const std::vector<sweep_record> &reco
 }
 
 int view_settle(const char *pattern_name, const char *network_name, const char *out_name) {
-    net_verbose = 0;
-    net_init();
-    if (net_broken) {
-        message_error("the weight store could not be built, nothing written.");
-        return -1;
-    }
-    load_result network_read = net_load(network_name);
-    if (network_read != LOAD_OK) {
-        message_error("network file %s not read, nothing written.", network_name);
-        return -1;
-    }
+    if (view_load_network(network_name) != 0) return -1;
     sweep_record record = {std::vector<int>(NETSIZE, 0), -1, 0.0, 0.0};
-    load_result pattern_read = act_load(record.state.data(), pattern_name);
-    if (pattern_read != LOAD_OK) {
-        message_error("pattern file %s not read, nothing written.", pattern_name);
-        return -1;
-    }
+    if (act_load(record.state.data(), pattern_name) != LOAD_OK) return -1;
 
     // Sweeps run until one changes nothing, as net_iterate stops.
     std::vector<sweep_record> records;
@@ -207,7 +193,5 @@ int view_settle(const char *pattern_name, const char *network_name, const char *
 
     canvas picture;
     draw_settling(&picture, records, rose, caption);
-    if (canvas_save_png(&picture, out_name) != 0) return -1;
-    printf("Wrote %s\n", out_name);
-    return 0;
+    return view_save_picture(&picture, out_name);
 }

@@ -1,8 +1,11 @@
-// The four views of glimview. Each reads its files through glimcore and
-// returns 0, or -1 after a message on stderr; a view that fails to read its
-// files writes no picture.
+// The views of glimview. Each reads its files through glimcore and returns
+// 0, or -1 after a message on stderr; a view that fails to read its files
+// writes no picture.
 #pragma once
 
+#include <vector>
+
+#include "canvas.h"
 #include "netmargin.h"
 
 // The picture with its numbered object boxes, beside its thinned edge map.
@@ -42,3 +45,17 @@ int view_robustness(char *const pattern_names[], int count, const char *network_
 // rule is the learning rule that teaches them.
 int view_capacity(char *const pattern_names[], int count, int cycles, learning_rule rule,
                   const char *out_name);
+
+// Starts a fresh network and reads network_name into it. 0, or -1 after a
+// message when the file is missing or does not load whole or the weight store
+// could not be built.
+int view_load_network(const char *network_name);
+
+// Reads count activation files into patterns, one vector of NETSIZE units
+// each. 0, or -1 after the reader's message for the first that does not load.
+int view_load_patterns(char *const pattern_names[], int count,
+                       std::vector<std::vector<int>> *patterns);
+
+// Saves picture as a PNG at out_name and tells so on stderr. 0, or -1 after
+// a message.
+int view_save_picture(const canvas *picture, const char *out_name);

@@ -118,10 +118,10 @@ TEST(EachPicture, RefusedCommandLinesWriteNothing) {
     } cases[] = {
         {GLIMSEE_PATH,
          {"--each", "glimnet.net"},
-         "glimsee: --each needs a network file and at least one picture\n"},
+         "glimsee: cannot run --each: give a network file and at least one picture\n"},
         {GLIMCUT_PATH,
          {"--each", "pic.ppm", long_name + ".ppm"},
-         "  Picture name too long for the names of its files: " + long_name + ".ppm\n"},
+         "glimcut: cannot name the files of picture " + long_name + ".ppm: its name is too long\n"},
     };
     for (const auto &c : cases) {
         run_result r = run_in(dir, c.program, c.args);

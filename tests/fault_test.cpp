@@ -39,10 +39,10 @@ struct save_case {
 // Every program that writes, each run so that it writes over files of the round.
 std::vector<save_case> saves_over_round(const std::string &reason) {
     return {
-        {GLIMLEARN_PATH, {"6", "5"}, "  Couldn't write file glimnet.net: " + reason + "\n"},
-        {GLIMTEST_PATH, {}, "  Couldn't write file glimtest.net: " + reason + "\n"},
-        {GLIMCUT_PATH, {"train.ppm"}, "  Couldn't write file se-0.act: " + reason + "\n"},
-        {GLIMSEE_PATH, {"train.ppm"}, "  Couldn't write file ca-0.act: " + reason + "\n"},
+        {GLIMLEARN_PATH, {"6", "5"}, "glimlearn: cannot write glimnet.net: " + reason + "\n"},
+        {GLIMTEST_PATH, {}, "glimtest: cannot write glimtest.net: " + reason + "\n"},
+        {GLIMCUT_PATH, {"train.ppm"}, "glimcut: cannot write se-0.act: " + reason + "\n"},
+        {GLIMSEE_PATH, {"train.ppm"}, "glimsee: cannot write ca-0.act: " + reason + "\n"},
     };
 }
 
@@ -89,10 +89,10 @@ TEST(SaveFaults, MaskThroughAFileWritesNothing) {
     const save_case cases[] = {
         {GLIMCUT_PATH,
          {"train.ppm", "plain/se-%d.act"},
-         "  Couldn't write file plain/se-0.act: Not a directory\n"},
+         "glimcut: cannot write plain/se-0.act: Not a directory\n"},
         {GLIMSEE_PATH,
          {"train.ppm", "glimtest.net", "plain/ca-%d.act"},
-         "  Couldn't write file plain/ca-0.act: Not a directory\n"},
+         "glimsee: cannot write plain/ca-0.act: Not a directory\n"},
     };
     for (const save_case &c : cases) {
         run_result r = run_in(dir, c.program, c.args);

@@ -206,18 +206,19 @@ TEST(Glimlearn, BadMasksAndArgumentsTouchNoFile) {
         std::vector<std::string> args;
         std::string complaint; // part of the message on stderr
     } cases[] = {
-        {{"1", "1", "se-%s.act"}, "Mask se-%s.act not usable"},
-        {{"1", "1", "%n"}, "Mask %n not usable"},
-        {{"1", "1", "se-%d%s%n"}, "Mask se-%d%s%n not usable"},
-        {{"2", "1", "se-%d-%d.act"}, "Mask se-%d-%d.act not usable"},
-        {{"1", "1", "se-%*d.act"}, "Mask se-%*d.act not usable"},
-        {{"1", "1", "se-%ld.act"}, "Mask se-%ld.act not usable"},
-        {{"1", "1", "se-%d.act%"}, "Mask se-%d.act% not usable"},
-        {{"1", "1", std::string(256, 'm')}, "pattern file mask too long"},
+        {{"1", "1", "se-%s.act"}, "cannot use the mask se-%s.act: "},
+        {{"1", "1", "%n"}, "cannot use the mask %n: "},
+        {{"1", "1", "se-%d%s%n"}, "cannot use the mask se-%d%s%n: "},
+        {{"2", "1", "se-%d-%d.act"}, "cannot use the mask se-%d-%d.act: "},
+        {{"1", "1", "se-%*d.act"}, "cannot use the mask se-%*d.act: "},
+        {{"1", "1", "se-%ld.act"}, "cannot use the mask se-%ld.act: "},
+        {{"1", "1", "se-%d.act%"}, "cannot use the mask se-%d.act%: "},
+        {{"1", "1", std::string(256, 'm')}, "cannot use the pattern file mask mmm"},
         {{"1", "1", long_stem + "%06d"}, "would be longer than 255 characters"},
-        {{"100001", "1", long_stem + "%d"}, "and number 100000 would be longer"},
-        {{"4294967297", "1"}, "file count out of range"},
-        {{"1", "-99999999999"}, "cycle count out of range"},
+        {{"100001", "1", long_stem + "%d"}, "cannot name file 100000 of the mask"},
+        {{"4294967297", "1"}, "cannot read the file count 4294967297: the number is out of range"},
+        {{"1", "-99999999999"},
+         "cannot read the cycle count -99999999999: the number is out of range"},
     };
     for (const auto &c : cases) {
         run_result r = run_in(dir, GLIMLEARN_PATH, c.args);

@@ -64,7 +64,7 @@ TEST(Glimtest, FailedSaveIsReportedByTheExitStatus) {
     run_result r = run_in(dir, GLIMTEST_PATH);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, expected_output());
-    EXPECT_EQ(r.err, "  Couldn't write file glimtest.net: Is a directory\n");
+    EXPECT_EQ(r.err, "glimtest: cannot write glimtest.net: Is a directory\n");
 }
 
 // glimtest running at a pseudo-terminal, driven like a user at a console.

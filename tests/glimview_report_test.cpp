@@ -87,23 +87,25 @@ TEST_F(GlimviewReport, RefusedInputWritesNothing) {
         const char *message;
     } cases[] = {
         {{"wide.ppm", "--learned", "train.ppm"},
-         "glimview: picture wide.ppm: not an 80 x 60 PPM picture (P6, maximum 255); glimprep "
-         "makes one\n"},
+         "glimview: cannot read picture wide.ppm: it is not an 80 x 60 PPM picture (P6, maximum "
+         "255); glimprep makes one\n"},
         {{"test-1.ppm", "--learned", "cut.ppm"},
-         "glimview: picture cut.ppm: ends before its last pixel\n"},
+         "glimview: cannot read picture cut.ppm: it ends before its last pixel\n"},
         {{"test-1.ppm", "--learned", "train.ppm", "--net", "none.net"},
-         "glimview: network file none.net: missing; teach one with glimlearn\n"},
+         "glimview: cannot read network none.net: it is missing; teach one with glimlearn\n"},
         {{"test-1.ppm", "--learned", "train.ppm", "--labels", "none.txt"},
-         "glimview: labels file none.txt: cannot open: No such file or directory\n"},
+         "glimview: cannot open labels none.txt: No such file or directory\n"},
         {{"test-1.ppm", "--learned", "train.ppm", "-o", "train.ppm"},
-         "glimview: output file train.ppm is the input file train.ppm; choose another -o.\n"},
+         "glimview: cannot write train.ppm: it is the input file train.ppm; nothing written\n"},
         {{"test-1.ppm"},
-         "glimview report: give the training pictures with --learned; see "
-         "glimview --help.\n"},
+         "glimview: cannot run report: give the training pictures with --learned; see "
+         "glimview --help\n"},
         {{"test-1.ppm", "--learned", "train.ppm", "--limit", "-1"},
-         "glimview report: --limit takes a number of bits from 0 to 256; see glimview --help.\n"},
+         "glimview: cannot run report: --limit takes a number of bits from 0 to 256; see glimview "
+         "--help\n"},
         {{"test-1.ppm", "test-2.ppm", "--learned", "train.ppm"},
-         "glimview report: give one picture; more go with --learned; see glimview --help.\n"},
+         "glimview: cannot run report: give one picture; more go with --learned; see glimview "
+         "--help\n"},
     };
     for (const auto &c : cases) {
         std::map<std::string, std::string> before = dir.files();

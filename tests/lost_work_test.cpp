@@ -37,7 +37,8 @@ TEST(LostWork, LearningOverAFileThatDoesNotLoadKeepsEveryFile) {
     trained_folder(dir);
     const std::string net = dir.read("glimnet.net");
     dir.write("cut.act", dir.read("se-0.act").substr(0, 300));
-    const std::string refused = "glimlearn: nothing learned or saved: ";
+    const std::string refused = "glimlearn: cannot learn: ";
+    const std::string kept = "; nothing saved\n";
     struct {
         std::string network; // what glimnet.net holds for the run
         std::vector<std::string> args;
@@ -47,24 +48,24 @@ TEST(LostWork, LearningOverAFileThatDoesNotLoadKeepsEveryFile) {
         {"\n" + net,
          {"6", "1"},
          "  File format error in glimnet.net/0.-, breaking.\n",
-         "network file glimnet.net does not load whole\n"},
+         "network file glimnet.net does not load whole"},
         {net.substr(0, 400000),
          {"6", "1"},
          "  File format error in glimnet.net/",
-         "network file glimnet.net does not load whole\n"},
+         "network file glimnet.net does not load whole"},
         {net,
          {"60", "50"},
          "  File not found error in se-6.act/ac.-, breaking.\n",
-         "pattern file se-6.act is missing\n"},
+         "pattern file se-6.act is missing"},
         // One node per file would exhaust the memory long before the last file.
         {net,
          {"2147483647", "1"},
          "  File not found error in se-6.act/ac.-, breaking.\n",
-         "pattern file se-6.act is missing\n"},
+         "pattern file se-6.act is missing"},
         {net,
          {"3", "1", "cut.act"},
          "  File format error in cut.act/ac.",
-         "pattern file cut.act does not load whole\n"},
+         "pattern file cut.act does not load whole"},
     };
     for (const auto &c : cases) {
         dir.write("glimnet.net", c.network);
@@ -73,7 +74,7 @@ TEST(LostWork, LearningOverAFileThatDoesNotLoadKeepsEveryFile) {
         EXPECT_EQ(r.status, 1) << c.why;
         EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
         EXPECT_EQ(r.out.find("Learning cycle"), std::string::npos) << c.why;
-        EXPECT_EQ(r.err, refused + c.why);
+        EXPECT_EQ(r.err, refused + c.why + kept);
         EXPECT_EQ(dir.files(), before) << c.why;
     }
 
@@ -83,7 +84,7 @@ TEST(LostWork, LearningOverAFileThatDoesNotLoadKeepsEveryFile) {
     const auto before = dir.files();
     run_result r = run_in(dir, GLIMLEARN_PATH, {"6", "1"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, refused + "network file glimnet.net does not load whole\n");
+    EXPECT_EQ(r.err, refused + "network file glimnet.net does not load whole" + kept);
     EXPECT_TRUE(S_ISDIR(mode_of(dir.path() + "/glimnet.net")));
     EXPECT_EQ(dir.files(), before);
 }
@@ -99,8 +100,8 @@ TEST(LostWork, RecognisingWithoutALoadedNetworkWritesNoResult) {
         std::string message; // the loader's, on stdout
         std::string why;
     } cases[] = {
-        {"typo.net", "  Couldn't open file typo.net, don't load.\n", "typo.net is missing"},
-        {"bad.net", "  File format error in bad.net/0.", "bad.net does not load whole"},
+        {"typo.net", "  Couldn't open file typo.net, don't load.\n", "typo.net: it is missing"},
+        {"bad.net", "  File format error in bad.net/0.", "bad.net: it does not load whole"},
     };
     for (const auto &c : cases) {
         run_result r = run_in(dir, GLIMSEE_PATH, {"train.ppm", c.network});
@@ -109,7 +110,7 @@ TEST(LostWork, RecognisingWithoutALoadedNetworkWritesNoResult) {
                   std::string("Initializing network...\n").size())
             << r.out;
         EXPECT_EQ(r.out.find("Separating picture"), std::string::npos) << r.out;
-        EXPECT_EQ(r.err, "glimsee: nothing recognised: network file " + c.why + "\n");
+        EXPECT_EQ(r.err, "glimsee: cannot recognise with network " + c.why + "\n");
         EXPECT_EQ(dir.files(), before) << c.network;
     }
 }
@@ -187,15 +188,13 @@ TEST(LostWork, OutputsNeverOverwriteInputs) {
     } cases[] = {
         {GLIMCUT_PATH,
          {"test-1.ppm", "test-%d.ppm"},
-         "glimcut: mask test-%d.ppm would write file 1 over the input file test-1.ppm; nothing "
-         "written\n"},
+         "glimcut: cannot write test-1.ppm: it is the input file test-1.ppm; nothing written\n"},
         {GLIMCUT_PATH,
          {"./link.ppm", "train%.0d.ppm"},
-         "glimcut: mask train%.0d.ppm would write file 0 over the input file ./link.ppm; nothing "
-         "written\n"},
+         "glimcut: cannot write train.ppm: it is the input file ./link.ppm; nothing written\n"},
         {GLIMSEE_PATH,
          {"train.ppm", "net0", "net%d"},
-         "glimsee: mask net%d would write file 0 over the input file net0; nothing written\n"},
+         "glimsee: cannot write net0: it is the input file net0; nothing written\n"},
     };
     for (const auto &c : cases) {
         run_result r = run_in(dir, c.program, c.args);
@@ -347,7 +346,7 @@ TEST(LostWork, SaveSyncsBeforeItRenamesAndNeverKeepsAFailedWrite) {
     failing.environment = {preload, asan, "GLIM_SHIM_FAIL_WRITE=2"};
     r = run_in(dir, GLIMLEARN_PATH, {"6", "1"}, failing);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "  Couldn't write file glimnet.net: Input/output error\n");
+    EXPECT_EQ(r.err, "glimlearn: cannot write glimnet.net: Input/output error\n");
     EXPECT_EQ(dir.files(), before);
 }
 

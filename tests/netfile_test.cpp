@@ -393,8 +393,7 @@ TEST_F(NetFile, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
     EXPECT_EQ(net_save((sub + "/n.net").c_str()), -1);
     EXPECT_EQ(net_save(path("nowhere/n.net").c_str()), -1);
     std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("Couldn't write file " + sub + "/n.net: Is a directory"), std::string::npos)
-        << err;
+    EXPECT_NE(err.find("cannot write " + sub + "/n.net: Is a directory"), std::string::npos) << err;
     EXPECT_NE(err.find("nowhere/n.net: No such file or directory"), std::string::npos) << err;
     EXPECT_EQ(dir.read("n.net"), "old network");
     EXPECT_EQ(dir.files().size(), 1u);
@@ -428,7 +427,7 @@ TEST_F(NetFile, IncompleteStoreIsNeitherWrittenNorWrittenThrough) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(net_save(path("n.net").c_str()), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "  Weight store incomplete, " + path("n.net") + " not written.\n");
+              "cannot write network " + path("n.net") + ": the weight store is incomplete\n");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "  Netz nicht richtig initialisiert\n");
     EXPECT_EQ(dir.read("n.net"), "old");
 

@@ -152,16 +152,14 @@ TEST(WindowLoad, UnreadablePictureIsRefusedWithAMessageNamingIt) {
     std::string missing = dir.path() + "/missing.ppm";
     auto printed = refused_load(missing);
     EXPECT_EQ(printed.first, "");
-    EXPECT_EQ(printed.second,
-              "Cannot open picture file " + missing + ": No such file or directory\n");
+    EXPECT_EQ(printed.second, "cannot open picture " + missing + ": No such file or directory\n");
 
     std::string picture = make_picture([](int, int) { return 255; });
     dir.write("short.ppm", picture.substr(0, picture.size() - 1));
     printed = refused_load(dir.path() + "/short.ppm");
     EXPECT_EQ(printed.first, "");
-    EXPECT_EQ(printed.second, "Picture file " + dir.path() +
-                                  "/short.ppm is too short: its raster ends after 14399 of 14400 "
-                                  "bytes\n");
+    EXPECT_EQ(printed.second, "cannot encode picture " + dir.path() +
+                                  "/short.ppm: its raster ends after 14399 of 14400 bytes\n");
 }
 
 TEST(DiameterProfile, AllZeroWindowGivesZeros) {

@@ -91,7 +91,7 @@ TEST(ReportedFailures, PicturesThatWouldHangOrMisleadAreRefusedWithAReason) {
              "picture\n"},
         {{"wide.ppm"},
          "Number of objects: 0\nProgramm beendet.\n",
-         "Cannot read picture wide.ppm: the width 21474836470 is too large.\n"},
+         "glimcut: cannot read picture wide.ppm: the width 21474836470 is too large\n"},
         {{"small.ppm", "s%d.act"},
          "Error occured during loading image file -> exit",
          "glimcut: cannot encode picture small.ppm: the size 40 x 30 is not 80 x 60\n"},
@@ -136,27 +136,26 @@ TEST(ReportedFailures, FilesThatCannotBeOpenedAreReportedWithTheReason) {
     const auto before = dir.files();
     const std::string loop = "Too many levels of symbolic links";
     run_result r = run_in(dir, GLIMCUT_PATH, {"loop.ppm"});
-    EXPECT_EQ(r.err, "Cannot open input file loop.ppm.\nglimcut: cannot open picture loop.ppm: " +
-                         loop + "\n");
+    EXPECT_EQ(r.err,
+              "Cannot open input file loop.ppm.\nglimcut: cannot open loop.ppm: " + loop + "\n");
     EXPECT_EQ(r.status, 1);
     r = run_in(dir, GLIMSEE_PATH, {"pic.ppm", "loop.net"});
     EXPECT_EQ(r.out, "Initializing network...\nLoading network loop.net...\n"
                      "  Couldn't open file loop.net, don't load.\n");
     EXPECT_EQ(r.err, "glimsee: cannot open loop.net: " + loop +
-                         "\nglimsee: nothing recognised: network file loop.net does not load "
+                         "\nglimsee: cannot recognise with network loop.net: it does not load "
                          "whole\n");
     r = run_in(dir, GLIMLEARN_PATH, {"1", "1", "loop.net"});
     EXPECT_EQ(r.err, "glimlearn: cannot open loop.net: " + loop +
-                         "\nglimlearn: nothing learned or saved: pattern file loop.net does not "
-                         "load whole\n");
+                         "\nglimlearn: cannot learn: pattern file loop.net does not load whole; "
+                         "nothing saved\n");
     EXPECT_EQ(dir.files(), before);
 
     // Both streams into one log: the message stands after the line before it.
     r = run_shell(dir, GLIMSEE_PATH, "\"$0\" missing.ppm >log 2>&1");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(dir.read("log").find("Separating picture...\nCannot open input file missing.ppm.\n"
-                                   "glimsee: cannot open picture missing.ppm: No such file or "
-                                   "directory\nNumber of objects: 0\n"),
+                                   "Number of objects: 0\n"),
               std::string::npos)
         << dir.read("log");
 
@@ -170,8 +169,8 @@ TEST(ReportedFailures, FilesThatCannotBeOpenedAreReportedWithTheReason) {
     // An argument too long for a name is echoed cut.
     std::string long_name(5000, 'n');
     r = run_in(dir, GLIMCUT_PATH, {long_name});
-    EXPECT_EQ(r.err, "  Argument for the picture file too long (5000 characters, at most 255): " +
-                         long_name.substr(0, 40) + "...\n");
+    EXPECT_EQ(r.err, "glimcut: cannot use the picture file " + long_name.substr(0, 40) +
+                         "...: it is 5000 characters long, at most 255 fit\n");
 }
 
 TEST(ReportedFailures, NumbersBeyondIntInPatternFilesAreFormatErrors) {
@@ -205,8 +204,8 @@ TEST(ReportedFailures, NumbersBeyondIntInPatternFilesAreFormatErrors) {
             continue;
         }
         EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
-        EXPECT_EQ(r.err, "glimlearn: nothing learned or saved: pattern file " +
-                             std::string(c.file) + " does not load whole\n");
+        EXPECT_EQ(r.err, "glimlearn: cannot learn: pattern file " + std::string(c.file) +
+                             " does not load whole; nothing saved\n");
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(dir.files(), before);
     }

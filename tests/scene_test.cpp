@@ -163,8 +163,7 @@ TEST_F(Scene, UnopenableFileAndOtherFormatsGiveTheirMessagesAndNoObjects) {
 
     std::string missing = path("missing.ppm");
     EXPECT_EQ(load_path(missing), -1);
-    EXPECT_EQ(err, "Cannot open input file " + missing + ".\ncannot open picture " + missing +
-                       ": No such file or directory\n");
+    EXPECT_EQ(err, "Cannot open input file " + missing + ".\n");
     EXPECT_EQ(out, "");
     EXPECT_EQ(object_count(), 0);
 
@@ -229,7 +228,7 @@ TEST_F(Scene, RefusesPicturesThatDoNotFitOrCannotBeRead) {
         ASSERT_EQ(load(ppm_picture(80, 60, rectangle(10, 10, 25, 20))), 0);
         ASSERT_EQ(object_count(), 1);
         EXPECT_EQ(load(c.bytes), -1) << c.reason;
-        EXPECT_EQ(err, "Cannot read picture " + path("in.ppm") + ": " + c.reason + ".\n");
+        EXPECT_EQ(err, "cannot read picture " + path("in.ppm") + ": " + c.reason + "\n");
         EXPECT_EQ(out, "");
         EXPECT_EQ(object_count(), 0) << c.reason;
         EXPECT_EQ(cells_not_zero(scene_input), cells{}) << c.reason;
