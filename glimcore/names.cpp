@@ -127,8 +127,7 @@ static int check_one_output(const char *output, const name_inputs &inputs) {
     if (stat(output, &output_stat) != 0) return 0;
     auto hit = inputs.files.find({output_stat.st_dev, output_stat.st_ino});
     if (hit == inputs.files.end()) return 0;
-    message_error("cannot write %s: it is the input file %s; nothing written", output,
-                  hit->second);
+    message_error("cannot write %s: it is the input file %s; nothing written", output, hit->second);
     return -1;
 }
 

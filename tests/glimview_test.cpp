@@ -258,7 +258,11 @@ TEST(GlimviewRefusals, BadInputGivesAMessageAFailureAndNoFile) {
     };
     const refusal cases[] = {
         {{"scene", "missing.ppm"}, {}, "Cannot open input file missing.ppm.\n"},
-        {{"scene", "p3.ppm"}, {{"p3.ppm", "P3\n80 60\n255\n"}}, "Format P3 nicht unterstuetzt!\n"},
+        {{"scene", "p3.ppm"},
+         {{"p3.ppm", "P3\n80 60\n255\n"}},
+         "Format P3 nicht unterstuetzt!\nglimview: p3.ppm is a P3 picture, not the binary PPM "
+         "(P6); "
+         "glimprep makes an 80 x 60 PPM of it\n"},
         {{"scene", "cut.ppm"},
          {{"cut.ppm", truncated_picture}},
          "glimview: cannot read picture cut.ppm: the raster ends after 14390 of 14400 bytes\n"},
