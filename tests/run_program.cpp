@@ -149,3 +149,13 @@ run_result run_in(const scratch_dir &dir, const std::string &program,
     started_program started = run_start(dir, program, args, options);
     return run_wait(started);
 }
+
+run_result run_shell(const scratch_dir &dir, const std::string &program, const std::string &line) {
+    return run_in(dir, "/bin/bash", {"-c", line, program});
+}
+
+void trained_folder(const scratch_dir &dir, const std::string &picture) {
+    dir.write("pic.ppm", picture);
+    ASSERT_EQ(run_in(dir, GLIMCUT_PATH, {"pic.ppm"}).status, 0);
+    ASSERT_EQ(run_in(dir, GLIMLEARN_PATH, {"1", "3"}).status, 0);
+}

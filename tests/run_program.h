@@ -63,6 +63,12 @@ started_program run_start(const scratch_dir &dir, const std::string &program,
                           const run_options &options = {});
 run_result run_wait(started_program &started);
 
+// Runs a shell command line in dir, the program's path as $0.
+run_result run_shell(const scratch_dir &dir, const std::string &program, const std::string &line);
+
+// A folder with picture as pic.ppm, its pattern files and a network taught from them.
+void trained_folder(const scratch_dir &dir, const std::string &picture);
+
 // Reads a whole file; fails the calling test when it cannot be read.
 std::string read_file(const std::string &path);
 

@@ -18,14 +18,9 @@ namespace {
 
 const std::string ONE_OBJECT = ppm_picture(80, 60, blue_rectangles({{5, 5, 15, 12}}));
 
-run_result run_shell(const scratch_dir &dir, const std::string &program, const std::string &line) {
-    return run_in(dir, "/bin/bash", {"-c", line, program});
-}
-
+// A folder with the one-object picture, its pattern file and a network.
 void trained_folder(const scratch_dir &dir) {
-    dir.write("pic.ppm", ONE_OBJECT);
-    ASSERT_EQ(run_in(dir, GLIMCUT_PATH, {"pic.ppm"}).status, 0);
-    ASSERT_EQ(run_in(dir, GLIMLEARN_PATH, {"1", "3"}).status, 0);
+    trained_folder(dir, ONE_OBJECT);
 }
 
 // A target that stands for an open descriptor is written through it: appended
