@@ -3,16 +3,20 @@
 // end to end (a golden output, refused input, the input never overwritten).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <jpeglib.h>
 #include <map>
 #include <png.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "decode.h"
 #include "fit.h"
 #include "run_program.h"
+#include "shrink.h"
 
 namespace {
 
@@ -40,9 +44,11 @@ bytes write_png(int width, int height, png_uint_32 format, const void *pixels,
     return out;
 }
 
-// A JPEG through libjpeg at quality 100, with an EXIF orientation when given.
+// A JPEG through libjpeg at quality 100, with an EXIF orientation when given,
+// progressive with scans (the standard script when scans is empty) when asked.
 bytes write_jpeg(int width, int height, const bytes &rgb, int orientation = 0,
-                 J_COLOR_SPACE space = JCS_RGB) {
+                 J_COLOR_SPACE space = JCS_RGB, bool progressive = false,
+                 const std::vector<jpeg_scan_info> &scans = {}) {
     jpeg_compress_struct info;
     jpeg_error_mgr error;
     info.err = jpeg_std_error(&error);
@@ -56,6 +62,11 @@ bytes write_jpeg(int width, int height, const bytes &rgb, int orientation = 0,
     info.in_color_space = space;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 100, TRUE);
+    if (progressive) jpeg_simple_progression(&info);
+    if (!scans.empty()) {
+        info.scan_info = scans.data();
+        info.num_scans = (int)scans.size();
+    }
     jpeg_start_compress(&info, TRUE);
     if (orientation) {
         // "Exif", a little-endian TIFF header, one directory with one SHORT entry.
@@ -314,6 +325,160 @@ TEST(GlimprepFit, ScalerAveragesAreasExactly) {
     EXPECT_EQ(raster[3 * (0 * 80 + 60) + 1], 2);
 }
 
+// A picture whose every pixel differs, so that a misplaced pixel shows.
+prep_picture varied(int width, int height) {
+    prep_picture picture = flat(width, height, 0);
+    for (size_t i = 0; i < picture.samples.size(); i++)
+        picture.samples[i] = (uint16_t)(i * 7919 % 65536);
+    return picture;
+}
+
+TEST(GlimprepFit, ShrinkingAsStoredEqualsShrinkingAsShown) {
+    // The receiver averages in the stored orientation; turning the picture
+    // first and averaging as shown must give the very same bytes.
+    prep_picture stored = varied(37, 23);
+    const prep_rect crops[] = {{0, 0, 0, 0}, {3, 5, 17, 11}, {1, 0, 22, 36}};
+    for (int orientation = 1; orientation <= 8; orientation++) {
+        prep_picture shown = stored;
+        prep_orient(&shown, orientation);
+        for (const prep_rect &crop : crops) {
+            bool has_crop = crop.width > 0;
+            if (has_crop && (crop.x + crop.width > shown.width ||
+                             crop.y + crop.height > shown.height))
+                continue;
+            for (prep_fit_mode mode : {FIT_PAD, FIT_FILL, FIT_STRETCH}) {
+                prep_shrinker shrinker(has_crop, crop, mode, {9, 8, 7});
+                char error[PREP_ERROR_SIZE];
+                ASSERT_EQ(shrinker.start(stored.width, stored.height, orientation, 1, error), 1);
+                for (int y = 0; y < stored.height; y++)
+                    shrinker.take(y, 0, 1, stored.width, &stored.samples[3 * y * stored.width]);
+                std::vector<unsigned char> got(PREP_WIDTH * PREP_HEIGHT * 3);
+                std::vector<unsigned char> want(got.size());
+                shrinker.finish(got.data());
+                prep_rect part = has_crop ? crop : prep_rect{0, 0, shown.width, shown.height};
+                prep_scale(shown, prep_plan(part, mode), {9, 8, 7}, want.data());
+                EXPECT_TRUE(got == want) << "orientation " << orientation << " crop "
+                                         << crop.width << " mode " << mode;
+            }
+        }
+    }
+}
+
+TEST(GlimprepFit, ReductionLeavesTwoPixelsPerOutputPixel) {
+    struct {
+        long width, height;
+        int orientation;
+        prep_rect crop; // width 0: no crop
+        int reduction;
+    } cases[] = {
+        {4000, 3000, 1, {0, 0, 0, 0}, 8},   // 50 stored pixels per output pixel
+        {1000, 750, 1, {0, 0, 0, 0}, 4},    // 12.5: 8 would leave 1.6
+        {4000, 3000, 6, {0, 0, 0, 0}, 8},   // shown 3000 x 4000, target 45 x 60
+        {4000, 3000, 1, {0, 0, 640, 480}, 4},
+        {4000, 3000, 1, {0, 0, 200, 150}, 1},
+        {100, 100, 1, {0, 0, 0, 0}, 1},     // enlarged
+        {65500, 512, 1, {0, 0, 0, 0}, 8},   // padded to 80 x 1
+    };
+    for (const auto &c : cases) {
+        prep_shrinker shrinker(c.crop.width > 0, c.crop, FIT_PAD, {0, 0, 0});
+        char error[PREP_ERROR_SIZE];
+        EXPECT_EQ(shrinker.start(c.width, c.height, c.orientation, 8, error), c.reduction)
+            << c.width << " x " << c.height;
+        EXPECT_EQ(shrinker.start(c.width, c.height, c.orientation, 1, error), 1);
+    }
+}
+
+TEST(GlimprepFit, ReducedJpegStaysCloseToTheFullDecode) {
+    // Smooth shading with a few hard edges, 1600 x 1200: decoded at 1/8.
+    int width = 1600, height = 1200;
+    bytes rgb((size_t)width * height * 3);
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            unsigned char *p = &rgb[3 * ((size_t)y * width + x)];
+            p[0] = (unsigned char)(x * 255 / width);
+            p[1] = (unsigned char)(y * 255 / height);
+            p[2] = (x / 160 + y / 120) % 2 ? 230 : 20;
+        }
+    bytes jpeg = write_jpeg(width, height, rgb);
+    prep_request request;
+    std::vector<unsigned char> reduced(PREP_WIDTH * PREP_HEIGHT * 3), full(reduced.size());
+    prep_made made;
+    char error[PREP_LINE_SIZE];
+    ASSERT_TRUE(prep_shrink_memory(jpeg.data(), jpeg.size(), "x.jpg", request, reduced.data(),
+                                   &made, error))
+        << error;
+    EXPECT_EQ(made.width, 1600);
+    prep_picture picture = decode(jpeg);
+    prep_scale(picture, prep_plan({0, 0, width, height}, FIT_PAD), {0, 0, 0}, full.data());
+    long total = 0;
+    int largest = 0;
+    for (size_t i = 0; i < full.size(); i++) {
+        int difference = std::abs(reduced[i] - full[i]);
+        total += difference;
+        largest = std::max(largest, difference);
+    }
+    EXPECT_LT((double)total / (double)full.size(), 1.0);
+    EXPECT_LE(largest, 12);
+}
+
+TEST(GlimprepFit, ThinPaddingRepeatsTheEdge) {
+    // Red pictures 60 high on black: 79 wide leaves one column on the right,
+    // 76 two on each side, 74 three on each side, which stay background.
+    struct {
+        int width;
+        int column;
+        bool red;
+    } cases[] = {{79, 79, true}, {76, 0, true}, {76, 79, true}, {74, 2, false}, {74, 77, false}};
+    for (const auto &c : cases) {
+        prep_picture picture = flat(c.width, 60, 0);
+        for (size_t i = 0; i < picture.samples.size(); i += 3)
+            picture.samples[i] = 65535;
+        std::vector<unsigned char> raster(PREP_WIDTH * PREP_HEIGHT * 3);
+        prep_scale(picture, prep_plan({0, 0, c.width, 60}, FIT_PAD), {0, 0, 0}, raster.data());
+        for (int y : {0, 59})
+            EXPECT_EQ(raster[3 * (y * PREP_WIDTH + c.column)], c.red ? 255 : 0)
+                << c.width << " column " << c.column;
+    }
+}
+
+// A PNG written through libpng's full interface, Adam7-interlaced when asked.
+bytes write_png_rows(int width, int height, const bytes &rgb, bool interlaced) {
+    bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t length) {
+            bytes *to = static_cast<bytes *>(png_get_io_ptr(p));
+            to->insert(to->end(), data, data + length);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_bytep> rows(height);
+    for (int y = 0; y < height; y++)
+        rows[y] = const_cast<png_bytep>(&rgb[(size_t)y * width * 3]);
+    png_write_image(png, rows.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+TEST(GlimprepDecode, InterlacedPngGivesTheSamePicture) {
+    // Sizes where some of the seven passes are empty, and one where none is.
+    for (auto size : {std::array<int, 2>{1, 1}, {3, 2}, {13, 11}, {70, 9}}) {
+        bytes rgb((size_t)size[0] * size[1] * 3);
+        for (size_t i = 0; i < rgb.size(); i++)
+            rgb[i] = (unsigned char)(i * 37 % 251);
+        prep_picture plain = decode(write_png_rows(size[0], size[1], rgb, false));
+        prep_picture passes = decode(write_png_rows(size[0], size[1], rgb, true));
+        EXPECT_EQ(plain.samples, passes.samples) << size[0] << " x " << size[1];
+        EXPECT_EQ(plain.samples.size(), rgb.size());
+    }
+}
+
 // ---- the program
 
 run_result glimprep(const scratch_dir &dir, const std::vector<std::string> &args) {
@@ -419,6 +584,185 @@ TEST(GlimprepProgram, HelpAndVersion) {
     run_result version = glimprep(dir, {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("glimprep ", 0), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// ---- broken and hostile input, through the program
+
+// Where the first marker code (0xFF, code) stands in a JPEG, from start; in
+// scan data 0xFF is always followed by 0, so a match is a marker.
+size_t marker_at(const bytes &jpeg, unsigned char code, size_t start = 2) {
+    for (size_t i = start; i + 1 < jpeg.size(); i++)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == code) return i;
+    ADD_FAILURE() << "no marker " << (int)code;
+    return jpeg.size();
+}
+
+bytes cut_with_end(const bytes &jpeg, size_t length) {
+    bytes cut(jpeg.begin(), jpeg.begin() + length);
+    cut.push_back(0xFF);
+    cut.push_back(0xD9);
+    return cut;
+}
+
+// Sets the size in the frame header (marker 0xC0 or 0xC2).
+bytes with_size(bytes jpeg, unsigned char frame, int width, int height) {
+    size_t at = marker_at(jpeg, frame);
+    jpeg[at + 5] = (unsigned char)(height >> 8);
+    jpeg[at + 6] = (unsigned char)height;
+    jpeg[at + 7] = (unsigned char)(width >> 8);
+    jpeg[at + 8] = (unsigned char)width;
+    return jpeg;
+}
+
+// A colour photo-like picture of width x height.
+bytes shaded(int width, int height) {
+    bytes rgb((size_t)width * height * 3);
+    for (size_t i = 0; i < rgb.size(); i++)
+        rgb[i] = (unsigned char)((i / 3 % width) * 3 + (i / 3 / width) * 5 + i % 3 * 40);
+    return rgb;
+}
+
+// Runs glimprep on each file in a fresh folder; every run must fail with
+// message in its error line and leave the folder as it was.
+void expect_refused(const std::string &name, const bytes &data, const std::string &message,
+                    const run_options &options = {}) {
+    scratch_dir dir;
+    dir.write(name, std::string(data.begin(), data.end()));
+    std::map<std::string, std::string> before = dir.files();
+    run_result run = run_in(dir, GLIMPREP_PATH, {name, "out.ppm"}, options);
+    EXPECT_EQ(run.status, 1) << name << ": " << run.err;
+    EXPECT_NE(run.err.find(message), std::string::npos) << name << ": " << run.err;
+    EXPECT_EQ(run.err.rfind("glimprep: ", 0), 0u) << run.err;
+    EXPECT_TRUE(dir.files() == before) << name;
+}
+
+TEST(GlimprepRefusals, CutJpegIsRefused) {
+    bytes baseline = write_jpeg(64, 48, shaded(64, 48));
+    bytes progressive = write_jpeg(64, 48, shaded(64, 48), 0, JCS_RGB, true);
+    size_t first_scan = marker_at(progressive, 0xDA);
+    size_t sixth_scan = first_scan;
+    for (int i = 0; i < 5; i++)
+        sixth_scan = marker_at(progressive, 0xDA, sixth_scan + 2);
+    struct {
+        const char *name;
+        bytes data;
+    } cases[] = {
+        // Data cut in the middle and closed by an end marker.
+        {"cut.jpg", cut_with_end(baseline, baseline.size() / 2)},
+        {"cut-progressive.jpg", cut_with_end(progressive, (sixth_scan + progressive.size()) / 2)},
+        // Cut between two scans: no scan is short, but the later ones never come.
+        {"between-scans.jpg", cut_with_end(progressive, sixth_scan)},
+        // A header that promises twice the rows the data holds.
+        {"rows.jpg", with_size(baseline, 0xC0, 64, 96)},
+        // A progressive header with no image data at all.
+        {"no-data.jpg", cut_with_end(progressive, first_scan + 14)},
+        // The file just ends.
+        {"ends.jpg", bytes(baseline.begin(), baseline.end() - 100)},
+    };
+    for (const auto &c : cases)
+        expect_refused(c.name, c.data, std::string(c.name) + ": broken JPEG picture: ");
+
+    // The whole files are taken.
+    for (const bytes *whole : {&baseline, &progressive}) {
+        scratch_dir dir;
+        dir.write("whole.jpg", std::string(whole->begin(), whole->end()));
+        run_result run = glimprep(dir, {"whole.jpg"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, "Wrote whole.ppm from whole.jpg (JPEG, 64 x 48)\n");
+    }
+}
+
+// A progressive grey script: the DC coefficient, then each AC coefficient on
+// its own, either whole or first all but its lowest bit and then that bit.
+std::vector<jpeg_scan_info> single_coefficient_scans(bool refined) {
+    std::vector<jpeg_scan_info> scans;
+    scans.push_back({1, {0, 0, 0, 0}, 0, 0, 0, 0});
+    for (int pass = 0; pass < (refined ? 2 : 1); pass++)
+        for (int k = 1; k < 64; k++)
+            scans.push_back({1, {0, 0, 0, 0}, k, k, refined ? pass : 0, refined ? 1 - pass : 0});
+    return scans;
+}
+
+TEST(GlimprepRefusals, ScansAreLimited) {
+    bytes grey(32 * 32);
+    for (size_t i = 0; i < grey.size(); i++)
+        grey[i] = (unsigned char)(i * 13 % 256);
+    // 64 scans are taken, 127 are more than the limit.
+    bytes many = write_jpeg(32, 32, grey, 0, JCS_GRAYSCALE, true, single_coefficient_scans(false));
+    scratch_dir dir;
+    dir.write("many.jpg", std::string(many.begin(), many.end()));
+    run_result run = glimprep(dir, {"many.jpg"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    expect_refused("too-many.jpg",
+                   write_jpeg(32, 32, grey, 0, JCS_GRAYSCALE, true, single_coefficient_scans(true)),
+                   "too-many.jpg: broken JPEG picture: more than 100 scans");
+
+    // A 65500 x 512 progressive header followed by 20000 empty scans of 10
+    // bytes each once cost a pass over the whole picture per scan (over a
+    // minute); it is refused at once, well within 20 s of processor time.
+    bytes small = write_jpeg(16, 16, bytes(256, 99), 0, JCS_GRAYSCALE, true);
+    size_t scan = marker_at(small, 0xDA);
+    bytes hostile = with_size(bytes(small.begin(), small.begin() + scan), 0xC2, 65500, 512);
+    const unsigned char empty_scan[] = {0xFF, 0xDA, 0, 8, 1, small[scan + 5], small[scan + 6],
+                                        0, 0, 0};
+    for (int i = 0; i < 20000; i++)
+        hostile.insert(hostile.end(), empty_scan, empty_scan + sizeof empty_scan);
+    hostile.push_back(0xFF);
+    hostile.push_back(0xD9);
+    run_options limited;
+    limited.cpu_seconds_limit = 20;
+    expect_refused("scans.jpg", hostile, "scans.jpg: broken JPEG picture: ", limited);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool ADDRESS_LIMITS_WORK = false; // the sanitizer reserves terabytes of shadow
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool ADDRESS_LIMITS_WORK = false;
+#else
+constexpr bool ADDRESS_LIMITS_WORK = true;
+#endif
+#else
+constexpr bool ADDRESS_LIMITS_WORK = true;
+#endif
+
+TEST(GlimprepRefusals, InputThatCouldNeverEndIsRefused) {
+    // Not regular files: refused before they are opened, so a FIFO without a
+    // writer is no wait (the alarm ends the run should it wait).
+    run_options alarm;
+    alarm.alarm_seconds = 30;
+    for (const char *special : {"fifo", "/dev/zero", "folder"}) {
+        scratch_dir dir;
+        ASSERT_EQ(mkfifo((dir.path() + "/fifo").c_str(), 0600), 0);
+        ASSERT_EQ(mkdir((dir.path() + "/folder").c_str(), 0700), 0);
+        run_result run = run_in(dir, GLIMPREP_PATH, {special, "out.ppm"}, alarm);
+        EXPECT_EQ(run.status, 1) << special;
+        EXPECT_EQ(run.err, std::string("glimprep: ") + special +
+                               ": cannot read: it is not a regular file\n");
+        EXPECT_FALSE(dir.exists("out.ppm"));
+    }
+
+    // 17 MiB of comments before the frame: more than any picture's markers take.
+    bytes commented = {0xFF, 0xD8};
+    bytes comment(65535 + 2, 'c');
+    comment[0] = 0xFF, comment[1] = 0xFE, comment[2] = 0xFF, comment[3] = 0xFF;
+    for (int i = 0; i < 17 * 16 + 1; i++)
+        commented.insert(commented.end(), comment.begin(), comment.end());
+    expect_refused("commented.jpg", commented, "more data than a picture of its size can");
+
+    // A progressive picture keeps all its coefficients while it is read: one
+    // of 16000 x 2000 needs about 190 MB, more than a 64 MB address space.
+    if (!ADDRESS_LIMITS_WORK) GTEST_SKIP() << "address-space limits do not bind this build";
+    bytes large = with_size(write_jpeg(64, 48, shaded(64, 48), 0, JCS_RGB, true), 0xC2, 16000,
+                            2000);
+    run_options small_memory;
+    small_memory.address_space_limit = 64 << 20;
+    expect_refused("large.jpg", large, "glimprep: out of memory while decoding large.jpg\n",
+                   small_memory);
 }
 
 } // namespace

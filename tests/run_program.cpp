@@ -106,6 +106,16 @@ started_program run_start(const scratch_dir &dir, const std::string &program,
             limit.rlim_cur = limit.rlim_max = (rlim_t)options.address_space_limit;
             if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
         }
+        if (options.cpu_seconds_limit > 0) {
+            struct rlimit limit;
+            limit.rlim_cur = limit.rlim_max = (rlim_t)options.cpu_seconds_limit;
+            if (setrlimit(RLIMIT_CPU, &limit) != 0) _exit(126);
+        }
+        // A pending alarm survives exec, and SIGALRM's default ends the program.
+        if (options.alarm_seconds > 0) {
+            signal(SIGALRM, SIG_DFL);
+            alarm((unsigned)options.alarm_seconds);
+        }
         // The output files stay open for the program, whoever it runs as.
         const uid_t NOBODY = 65534;
         if (options.unprivileged && geteuid() == 0 &&

@@ -38,6 +38,11 @@ struct run_options {
     long long file_size_limit = -1;
     // The most address space the program may map (RLIMIT_AS), in bytes; -1 for no limit.
     long long address_space_limit = -1;
+    // The most processor time the program may use (RLIMIT_CPU), in seconds; 0 for no limit.
+    int cpu_seconds_limit = 0;
+    // Seconds after which the program is ended by SIGALRM (a wait that never
+    // ends, such as opening a FIFO without a writer); 0 for no limit.
+    int alarm_seconds = 0;
     // Run as user and group nobody when the test runs as root, so that file
     // permissions bind the program as they bind any user.
     bool unprivileged = false;
