@@ -1,7 +1,8 @@
 // Runs a command as the whole-run benchmarks run the programs (a session of
 // its own, no terminal, standard input from /dev/null) and appends the
 // processor time, user plus system, that it and every process it waited for
-// used, in seconds, as one line to a file. Exits with the command's status.
+// used, in seconds, and the peak resident memory of the largest of them, in
+// KiB, as one line to a file. Exits with the command's status.
 // Usage: glim_cputime RESULT_FILE COMMAND [ARGUMENT...]
 #include <cerrno>
 #include <cstdio>
@@ -40,7 +41,8 @@ int main(int argc, char **argv) {
     rusage used;
     getrusage(RUSAGE_CHILDREN, &used);
     FILE *out = fopen(argv[1], "a");
-    if (!out || fprintf(out, "%.6f\n", seconds(used.ru_utime) + seconds(used.ru_stime)) < 0 ||
+    if (!out || fprintf(out, "%.6f %ld\n", seconds(used.ru_utime) + seconds(used.ru_stime),
+                         used.ru_maxrss) < 0 ||
         fclose(out) != 0) {
         fprintf(stderr, "glim_cputime: %s: %s\n", argv[1], strerror(errno));
         return 2;

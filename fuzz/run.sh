@@ -5,7 +5,10 @@
 # build/fuzz/corpus; a crash, hang or sanitizer report is kept in
 # build/fuzz/artifacts and fails the run.
 #
-# Usage: fuzz/run.sh [SECONDS] [TARGET...]   (targets: picture netfile netreaders actfile names prep)
+# Usage: fuzz/run.sh [SECONDS] [TARGET...]   (targets: picture netfile netreaders actfile names prep jpeg)
+#
+# The jpeg target (glimprep's JPEG decoder on pictures of up to 2^22 pixels,
+# where cut and hostile files of a real size live) runs for half of SECONDS.
 #
 # The mutations follow FUZZ_SEED (default 1), so that a run, in CI too, takes
 # the same path each time; FUZZ_SEED=0 lets libFuzzer pick a new seed.
@@ -14,7 +17,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(picture netfile netreaders actfile names prep)
+[ ${#targets[@]} -gt 0 ] || targets=(picture netfile netreaders actfile names prep jpeg)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -22,7 +25,7 @@ cmake --build --preset fuzz
 build=$PWD/build/fuzz
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds"/{picture,netfile,netreaders,actfile,names,prep} "$build/artifacts"
+mkdir -p "$seeds"/{picture,netfile,netreaders,actfile,names,prep,jpeg} "$build/artifacts"
 
 # Files the programs write, from the samples.
 work=$(mktemp -d)
@@ -60,6 +63,14 @@ printf 'P3 1 1 7 7 0 3' >"$seeds/prep/plain.ppm"
 { printf 'P4\n9 2\n'; printf '\377\200\000\177'; } >"$seeds/prep/bits.pbm"
 { printf 'P5\n2 1\n300\n'; printf '\001\054\000\200'; } >"$seeds/prep/wide.pgm"
 
+# JPEGs for the jpeg target: the seed JPEGs, and each of them cut in the
+# middle and closed with an end marker.
+for jpeg in "$seeds"/prep/*.jpg; do
+    name=$(basename "$jpeg" .jpg)
+    cp "$jpeg" "$seeds/jpeg/"
+    { head -c $(($(stat -c %s "$jpeg") / 2)) "$jpeg"; printf '\377\331'; } >"$seeds/jpeg/$name-cut.jpg"
+done
+
 # Names: a rule byte, four bytes of a number, then the mask.
 printf '\001\003\000\000\000se-%%d.act' >"$seeds/names/plain"
 printf '\000\377\377\377\177pat%%05d.txt' >"$seeds/names/wide"
@@ -72,10 +83,12 @@ summary=()
 for t in "${targets[@]}"; do
     mkdir -p "$build/corpus/$t"
     log=$build/fuzz_$t.log
-    echo "== fuzz_$t for ${seconds}s"
+    share=$seconds
+    [ "$t" != jpeg ] || share=$(((seconds + 1) / 2))
+    echo "== fuzz_$t for ${share}s"
     set +e
     "$build/fuzz/fuzz_$t" "$build/corpus/$t" "$seeds/$t" -dict=fuzz/glim.dict \
-        -seed="${FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=20 -close_fd_mask=3 -print_final_stats=1 \
+        -seed="${FUZZ_SEED:-1}" -max_total_time="$share" -timeout=20 -close_fd_mask=3 -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$t-" >"$log" 2>&1
     rc=$?
     set -e
@@ -85,7 +98,7 @@ for t in "${targets[@]}"; do
         tail -60 "$log"
         summary+=("fuzz_$t: FAILED (exit $rc) after ${runs:-?} executions; see $log")
     else
-        summary+=("fuzz_$t: ${runs:-?} executions in ${seconds}s, no findings")
+        summary+=("fuzz_$t: ${runs:-?} executions in ${share}s, no findings")
     fi
 done
 echo "== fuzz summary"

@@ -21,6 +21,7 @@ bool shrink_stream(FILE *in, const char *name, const prep_request &request,
     }
     prep_decode_options options;
     options.background = request.background;
+    options.max_pixels = request.max_pixels;
     prep_shrinker shrinker(request.has_crop, request.crop, request.mode, request.background);
     if (!prep_decode_stream(in, format, options, &shrinker, reason)) {
         if (shrinker.refused)

@@ -16,6 +16,7 @@ struct prep_request {
     bool has_crop = false;
     prep_rect crop = {0, 0, 0, 0}; // of the picture as shown, after EXIF orientation
     prep_rgb background = {0, 0, 0};
+    long max_pixels = PREP_MAX_PIXELS; // larger pictures are refused
 };
 
 // What was read.

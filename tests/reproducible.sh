@@ -4,6 +4,9 @@
 # random pictures and through a learn-then-recognise flow, with both learning
 # rules.
 #
+# glimprep, built where libpng and libjpeg are (every build but the cross
+# builds), runs on PNG and JPEG photos of several sizes and orientations.
+#
 # Builds: GCC -O0, GCC -O2 (the default preset), GCC -O3, GCC -O3 for this
 # processor (-march=native), Clang -O2, the sanitize preset (GCC, ASan and
 # UBSan), and, when the cross compilers and qemu are installed, GCC -O2 for
@@ -20,13 +23,19 @@ programs=(glimtest glimcut glimlearn glimsee)
 rm -rf "$top/runs"
 mkdir -p "$top/runs"
 
-# Configures and builds the programs in build/repro/NAME with the given cache settings.
+# Configures and builds the programs in build/repro/NAME with the given cache
+# settings; with "view" first, glimprep too.
 build() {
-    local name=$1
+    local name=$1 view=OFF targets=("${programs[@]}")
     shift
-    cmake -S . -B "$top/$name" -G Ninja -DBUILD_TESTING=OFF -DGLIM_VIEW=OFF \
+    if [ "$1" = view ]; then
+        view=ON
+        targets+=(glimprep)
+        shift
+    fi
+    cmake -S . -B "$top/$name" -G Ninja -DBUILD_TESTING=OFF -DGLIM_VIEW=$view \
         -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DGLIM_WERROR=ON "$@" >/dev/null
-    cmake --build "$top/$name" -j 2 --target "${programs[@]}" >/dev/null
+    cmake --build "$top/$name" -j 2 --target "${targets[@]}" >/dev/null
 }
 
 names=()
@@ -35,20 +44,20 @@ runners=()
 add() { names+=("$1"); bins+=("$2"); runners+=("${3:-}"); }
 
 echo "== building"
-build gcc-O0 -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O0
+build gcc-O0 view -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O0
 add gcc-O0 "$top/gcc-O0"
 cmake --preset default >/dev/null
-cmake --build --preset default --target "${programs[@]}" >/dev/null
+cmake --build --preset default --target "${programs[@]}" glimprep >/dev/null
 add gcc-O2 "$source_dir/build/default"
-build gcc-O3 -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O3
+build gcc-O3 view -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O3
 add gcc-O3 "$top/gcc-O3"
-build gcc-O3-native -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=None \
+build gcc-O3-native view -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=None \
     "-DCMAKE_CXX_FLAGS=-O3 -march=native"
 add gcc-O3-native "$top/gcc-O3-native"
-build clang-O2 -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O2
+build clang-O2 view -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O2
 add clang-O2 "$top/clang-O2"
 cmake --preset sanitize >/dev/null
-cmake --build --preset sanitize --target "${programs[@]}" >/dev/null
+cmake --build --preset sanitize --target "${programs[@]}" glimprep >/dev/null
 add sanitize "$source_dir/build/sanitize"
 if command -v aarch64-linux-gnu-g++ >/dev/null && command -v qemu-aarch64 >/dev/null; then
     build aarch64-O2 -DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR=aarch64 \
@@ -74,6 +83,16 @@ mkdir -p "$inputs"
 cp samples/*.ppm "$inputs"
 c++ -O2 -o "$top/draw_random" tests/draw_random.cpp
 "$top/draw_random" "$inputs" "$pictures" 20240607
+# Photos for glimprep: small PNGs and JPEGs of every kind, and JPEGs enlarged
+# from one of them to sizes that glimprep decodes at 1/2, 1/4 and 1/8, one of
+# them turned by its EXIF orientation.
+mkdir -p "$inputs/photos"
+c++ -O2 -o "$top/prep_seeds" fuzz/prep_seeds.cpp -lpng -ljpeg
+c++ -O2 -o "$top/make_photo" bench/make_photo.cpp -ljpeg
+"$top/prep_seeds" "$inputs/photos"
+"$top/make_photo" "$inputs/photos/colour.jpg" "$inputs/photos/big.jpg" 1600 1200
+"$top/make_photo" "$inputs/photos/colour.jpg" "$inputs/photos/mid.jpg" 700 500 6
+"$top/make_photo" "$inputs/photos/colour.jpg" "$inputs/photos/wide.jpg" 4000 1000 3 progressive
 
 # The flow, in a fresh folder: each step's standard output, standard error and
 # exit status go to files of their own, which are compared with the rest.
@@ -130,6 +149,19 @@ flow() {
     # Several pictures in one run.
     run glimcut --each test-1.ppm test-2.ppm
     run glimsee --each glimnet.net test-1.ppm test-2.ppm
+    # glimprep, in a folder of its own, where it is built.
+    if [ -x "$bin/glimprep" ]; then
+        mkdir prep
+        cd prep
+        for photo in "$inputs"/photos/*; do
+            name=$(basename "$photo")
+            for mode in --fit --fill --stretch; do
+                run glimprep "$mode" --background 204060 "$photo" "$name$mode.ppm"
+            done
+        done
+        run glimprep --crop 100,50,400,300 "$inputs/photos/big.jpg" crop.ppm
+        cd ..
+    fi
     cd "$source_dir"
 }
 
@@ -156,13 +188,17 @@ for i in "${!names[@]}"; do
     files=$(find "$run_dir" -type f | wc -l)
     echo "== ${names[$i]}: $files files in $(($(date +%s) - start)) s"
     [ "$i" -gt 0 ] || continue
-    if diff -r "$top/runs/${names[0]}" "$run_dir" >"$run_dir.diff"; then
+    # A build without glimprep is compared on the rest.
+    exclude=()
+    [ -d "$run_dir/prep" ] || exclude=(-x prep)
+    if diff -r "${exclude[@]}" "$top/runs/${names[0]}" "$run_dir" >"$run_dir.diff"; then
+        [ ${#exclude[@]} -eq 0 ] || echo "   (no glimprep in this build: its files left out)"
         continue
     fi
     if [ -n "${runners[$i]}" ]; then
         without_nan_sign "$top/runs/${names[0]}" "$top/nan-0"
         without_nan_sign "$run_dir" "$top/nan-$i"
-        if diff -r "$top/nan-0" "$top/nan-$i" >/dev/null; then
+        if diff -r "${exclude[@]}" "$top/nan-0" "$top/nan-$i" >/dev/null; then
             echo "   same bytes, but for the sign of NaN in network files"
             continue
         fi
