@@ -190,9 +190,11 @@ for i in "${!names[@]}"; do
     [ "$i" -gt 0 ] || continue
     # A build without glimprep is compared on the rest.
     exclude=()
-    [ -d "$run_dir/prep" ] || exclude=(-x prep)
+    if [ ! -d "$run_dir/prep" ]; then
+        exclude=(-x prep)
+        echo "   (no glimprep in this build: its files left out)"
+    fi
     if diff -r "${exclude[@]}" "$top/runs/${names[0]}" "$run_dir" >"$run_dir.diff"; then
-        [ ${#exclude[@]} -eq 0 ] || echo "   (no glimprep in this build: its files left out)"
         continue
     fi
     if [ -n "${runners[$i]}" ]; then
