@@ -150,9 +150,14 @@ static bool usage_error(const char *reason) {
 // a shared option, or stays -1 after a message.
 static bool take_arguments(int argc, char *argv[], report_arguments *args, int *status) {
     bool options_done = false;
+    bool after_learned = false; // the operands right after --learned's value are more of them
     for (int i = 0; i < argc; i++) {
         const char *arg = argv[i];
         if (options_done || arg[0] != '-' || arg[1] == '\0') {
+            if (after_learned && args->picture) {
+                args->learned.push_back(arg);
+                continue;
+            }
             if (args->picture) return usage_error("give one picture; more go with --learned");
             args->picture = arg;
             continue;
@@ -173,6 +178,7 @@ static bool take_arguments(int argc, char *argv[], report_arguments *args, int *
             return false;
         }
         const char *value = argv[++i];
+        after_learned = strcmp(arg, "--learned") == 0;
         if (strcmp(arg, "--learned") == 0) {
             args->learned.push_back(value);
         } else if (strcmp(arg, "--net") == 0) {
@@ -237,6 +243,11 @@ int view_report(int argc, char *argv[]) {
         }
         result.training.push_back(picture);
     }
+    // A labels file of another length names the objects wrongly from the
+    // first one it misses; the report goes on, but says so.
+    if (args.labels && result.labels.size() != result.learned.size())
+        message_error("labels file %s: %d labels for %d learned objects", args.labels,
+                      (int)result.labels.size(), (int)result.learned.size());
     if (result.learned.empty()) {
         message_error("cannot make a report: the training pictures hold no objects");
         return -1;

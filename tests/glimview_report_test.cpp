@@ -66,6 +66,16 @@ TEST_F(GlimviewReport, VerdictsOnTheSamples) {
     EXPECT_NE(run.out.find("learned=4 label=cross\n"), std::string::npos);
 }
 
+TEST_F(GlimviewReport, LearnedTakesAListAndALabelsCountThatDiffersIsSaid) {
+    dir.write("short.txt", "square\ndisc\n");
+    run_result run = report({"test-2.ppm", "--learned", "train.ppm", "test-2.ppm", "--labels",
+                             "short.txt", "-o", "out.png"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("object=1 box=3,23,24,29 before=7 before_bits=0"), std::string::npos);
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n') + 1),
+              "glimview: labels file short.txt: 2 labels for 8 learned objects\n");
+}
+
 TEST_F(GlimviewReport, LearnedObjectsAreNumberedOnAcrossTrainingPictures) {
     run_result run = report(
         {"test-2.ppm", "--learned", "train.ppm", "--learned", "test-2.ppm", "-o", "out.png"});
