@@ -12,8 +12,8 @@
 // Writes the network to name, replacing it atomically. 0 on success, -1 after a message.
 int net_save(const char *name);
 
-// Reads name into the weight store and the thresholds. A failure is reported on
-// standard output and leaves the values read so far in place.
+// Reads name into the weight store and the thresholds. A failure is told by
+// the reader's line (message_print) and leaves the values read so far in place.
 load_result net_load(const char *name);
 
 // Same as net_load for a file whose size bytes are already in memory; name is

@@ -1,6 +1,6 @@
 // glimview: pictures of what the suite sees, and which learned pattern a
-// result is. Reads the suite's files through glimcore and writes PNG pictures
-// (scene, pattern, net) or a table on the console (match).
+// result is. Reads the suite's files through glimcore; each command writes a
+// PNG picture, a table on stdout, or both (match prints a table only).
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
