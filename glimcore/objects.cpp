@@ -9,10 +9,16 @@
 #include "scene.h"
 
 int object_announce_and_encode(const char *path, int j, int *act) {
+    return object_announce_and_encode_as(path, j, ENCODING_CLASSIC, 1.0, act);
+}
+
+int object_announce_and_encode_as(const char *path, int j, object_encoding encoding, double size,
+                                  int *act) {
     printf("Processing Object Nr. %d\n", j);
     // The object is encoded before its coordinates are printed, so when the
     // picture cannot be encoded its message is the last line on the console.
-    if (encode_object(path, object_x(j), object_y(j), object_width(j), object_height(j), act) != 0)
+    if (encode_object_as(path, object_x(j), object_y(j), object_width(j), object_height(j),
+                         encoding, size, act) != 0)
         return -1;
     printf(" Object coordinates: %d,%d-%dx%d\n", object_x(j), object_y(j), object_width(j),
            object_height(j));

@@ -2,11 +2,18 @@
 // scene_load has found the objects.
 #pragma once
 
+#include "encoding.h"
+
 // Announces object j on the console ("Processing Object Nr. j"), encodes it
 // from the picture at path into act (NETSIZE units) and prints its
 // coordinates. 0 on success; -1 after encode_object's message when the picture
 // cannot be encoded, and the program should then end with status 1.
 int object_announce_and_encode(const char *path, int j, int *act);
+
+// The same with the encoding and size chosen on the command line; classic at
+// size 1 is object_announce_and_encode.
+int object_announce_and_encode_as(const char *path, int j, object_encoding encoding, double size,
+                                  int *act);
 
 // Names the file of object j from a checked mask, prints that act is saved
 // there, saves it and ends the object's output with an empty line.

@@ -28,10 +28,7 @@ static bool unit_circle_ready; // set once both are filled
 static double diameter_ends[PROFILE_LENGTH][4]; // A.x, A.y, B.x, B.y
 static bool diameter_ends_ready;                // set once diameter_ends is filled
 
-constexpr int PICTURE_WIDTH = 80; // the only picture the encoder accepts
-constexpr int PICTURE_HEIGHT = 60;
 constexpr int PICTURE_MAXVAL = 255;
-constexpr int RASTER_BYTES = PICTURE_WIDTH * PICTURE_HEIGHT * 3;
 constexpr int BAR_ROWS = 16;
 constexpr int BAR_COLUMNS = 16;
 constexpr double DIAMETER_RADIUS = 99; // keeps every sample inside the window
@@ -55,7 +52,7 @@ void encode_object_raster(const unsigned char *rgb, int x, int y, int w, int h, 
     encode_window(window, act);
 }
 
-int window_load(const char *path, signed char *window, int x, int y, int w, int h) {
+int picture_read_raster(const char *path, unsigned char *raster) {
     FILE *in = fopen(path, "rb");
     if (!in) {
         int error = errno;
@@ -83,19 +80,24 @@ int window_load(const char *path, signed char *window, int x, int y, int w, int 
         message_print("Error occured during loading image file -> exit");
         return -1;
     }
-    unsigned char raster[RASTER_BYTES];
-    size_t length = fread(raster, 1, sizeof raster, in);
-    if (length < sizeof raster) {
+    size_t length = fread(raster, 1, PICTURE_RASTER_BYTES, in);
+    if (length < PICTURE_RASTER_BYTES) {
         int error = errno;
         if (ferror(in))
             message_error("cannot read picture %s: %s", path, strerror(error));
         else
             message_error("cannot encode picture %s: its raster ends after %zu of %d bytes", path,
-                          length, RASTER_BYTES);
+                          length, PICTURE_RASTER_BYTES);
         fclose(in);
         return -1;
     }
     fclose(in);
+    return 0;
+}
+
+int window_load(const char *path, signed char *window, int x, int y, int w, int h) {
+    unsigned char raster[PICTURE_RASTER_BYTES];
+    if (picture_read_raster(path, raster) != 0) return -1;
     window_fill(raster, window, x, y, w, h);
     return 0;
 }

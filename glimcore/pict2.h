@@ -27,6 +27,14 @@ int encode_object(const char *path, int x, int y, int w, int h, int *act);
 // picture's file: for callers that read a picture once for all its objects.
 void encode_object_raster(const unsigned char *rgb, int x, int y, int w, int h, int *act);
 
+constexpr int PICTURE_WIDTH = 80; // the only picture the encoder accepts
+constexpr int PICTURE_HEIGHT = 60;
+constexpr int PICTURE_RASTER_BYTES = PICTURE_WIDTH * PICTURE_HEIGHT * 3; // RGB, row by row
+
+// Reads the RGB raster (PICTURE_RASTER_BYTES) of the picture at path. 0, or
+// -1 after a message as encode_object.
+int picture_read_raster(const char *path, unsigned char *raster);
+
 // Copies the box's blue samples divided by 16 into window (WINDOW_CELLS cells,
 // cell (wx, wy) at wx * WINDOW_SIZE + wy, cleared by the caller), the box's
 // middle on the window's middle. 0, or -1 after a message as encode_object.

@@ -7,6 +7,7 @@
 
 #include "actfile.h"
 #include "cmdline.h"
+#include "encoding.h"
 #include "memory.h"
 #include "messages.h"
 #include "names.h"
@@ -19,6 +20,7 @@ static char picture_name[NAME_SIZE] = "sep.ppm"; // first argument
 static char out_mask[NAME_SIZE] = "se-%d.act";   // second argument
 static bool each_picture;                        // --each: several pictures
 static bool quiet;                               // --quiet with --each: a line per object
+static encoding_choice encoding;                 // --encoding and --sizes
 
 static const char *const usage[] = {
     "Usage: glimcut <picture_file> <out_file_mask>\n",
@@ -35,6 +37,13 @@ static const char *const help[] = {
     "Several pictures: glimcut --each [--quiet] <picture_file>...\n",
     "  patterns of DIR/NAME.ppm go to DIR/NAME-se-%d.act; --quiet prints only\n",
     "  one line per object (picture=P object=J box=X,Y,W,H file=NAME) and failures\n",
+    "Options:\n",
+    "  --encoding NAME  classic (the default) or normalised: the box resampled to\n",
+    "                   64 cells on its larger side, its samples taken from its\n",
+    "                   ground and stretched to the 16 levels\n",
+    "  --sizes LIST     encode each object at each size of LIST (0.5 to 2, at\n",
+    "                   most 8, e.g. 0.8,1,1.25); object N at size K of the list\n",
+    "                   goes to pattern file N * (number of sizes) + K\n",
     nullptr,
 };
 
@@ -45,7 +54,7 @@ static bool take_arguments(int argc, char *argv[]) {
     return name_copy(picture_name, argv[1], "picture file") == 0 &&
            (argc < 3 || name_copy(out_mask, argv[2], "output file mask") == 0) &&
            name_check_mask(out_mask, MASK_EXACTLY_ONE) == 0 &&
-           name_format(name, out_mask, MAX_OBJECTS - 1) == 0;
+           name_format(name, out_mask, MAX_OBJECTS * encoding.size_count - 1) == 0;
 }
 
 // With --each: every picture's name and pattern file mask are checked before
@@ -56,7 +65,7 @@ static bool take_pictures(int argc, char *argv[]) {
         if (name_copy(name, argv[i], "picture file") != 0 ||
             name_picture_mask(mask, argv[i], out_mask) != 0 ||
             name_check_mask(mask, MASK_EXACTLY_ONE) != 0 ||
-            name_format(name, mask, MAX_OBJECTS - 1) != 0)
+            name_format(name, mask, MAX_OBJECTS * encoding.size_count - 1) != 0)
             return false;
     return true;
 }
@@ -70,17 +79,27 @@ static int cut_picture(const char *picture, const char *mask, const name_inputs 
     bool whole = scene_load(picture) == 0;
     int count = object_count();
     if (!quiet) printf("Number of objects: %d\n", count);
-    if (name_check_outputs(mask, count, inputs) != 0) return EXIT_FAILURE;
+    int sizes = encoding.size_count;
+    if (name_check_outputs(mask, count * sizes, inputs) != 0) return EXIT_FAILURE;
     for (int j = 0; j < count; j++) {
-        int act[NETSIZE];
-        // A picture that the scene reader took but the encoder refuses ends its run.
-        if (quiet) {
-            if (object_encode(picture, j, act) != 0) return EXIT_FAILURE;
-            if (object_save_line(act, mask, picture, j, "") != 0) whole = false;
-            continue;
+        for (int k = 0; k < sizes; k++) {
+            int act[NETSIZE];
+            int number = j * sizes + k; // the pattern file of object j at size k
+            // A picture that the scene reader took but the encoder refuses ends its run.
+            if (quiet) {
+                if (encode_object_as(picture, object_x(j), object_y(j), object_width(j),
+                                     object_height(j), encoding.encoding, encoding.sizes[k],
+                                     act) != 0)
+                    return EXIT_FAILURE;
+                if (object_save_line(act, mask, picture, number, "") != 0) whole = false;
+                continue;
+            }
+            if (object_announce_and_encode_as(picture, j, encoding.encoding, encoding.sizes[k],
+                                              act) != 0)
+                return EXIT_FAILURE;
+            if (sizes > 1) printf(" Size %g\n", encoding.sizes[k]);
+            if (object_save(act, mask, number) != 0) whole = false;
         }
-        if (object_announce_and_encode(picture, j, act) != 0) return EXIT_FAILURE;
-        if (object_save(act, mask, j) != 0) whole = false;
     }
     if (!quiet) printf("Programm beendet.\n");
     return whole ? EXIT_SUCCESS : EXIT_FAILURE;
@@ -89,7 +108,10 @@ static int cut_picture(const char *picture, const char *mask, const name_inputs 
 static int run(int argc, char *argv[]) {
     message_set_program("glimcut");
     memory_set_task("cutting the pictures");
+    int status;
     save_init();
+    status = encoding_take_options(&argc, argv, &encoding, true);
+    if (status >= 0) return status;
     // "--each" first selects the run over several pictures; the rest of the
     // command line follows the usual conventions.
     if (argc > 1 && strcmp(argv[1], "--each") == 0) {
@@ -105,8 +127,7 @@ static int run(int argc, char *argv[]) {
             argc--;
         }
     }
-    int status =
-        arg_conventions(&argc, argv, {"glimcut", usage, help, true, 0, ARG_OPTIONS_SHARED});
+    status = arg_conventions(&argc, argv, {"glimcut", usage, help, true, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;
     if (each_picture ? !take_pictures(argc, argv) : !take_arguments(argc, argv))
         return EXIT_FAILURE;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cmdline.h"
+#include "levels.h"
 #include "messages.h"
 #include "savefile.h"
 #include "shrink.h"
@@ -35,6 +36,13 @@ static const char *const usage[] = {
     "                      column X, row Y of the input (after EXIF orientation)\n",
     "  --background RRGGBB padding and transparency colour in hexadecimal\n",
     "                      (default 000000, black: empty ground to glimcut)\n",
+    "  --grey              write each pixel's luminance into all three channels,\n",
+    "                      so objects of any colour reach the segmentation, which\n",
+    "                      reads only the blue samples\n",
+    "  --levels auto       stretch each channel (after --grey, the luminance) so\n",
+    "                      that its darkest and brightest 1 % become 0 and 255: a\n",
+    "                      dim or bright photo gets the contrast of a well-lit one\n",
+    "  --levels none       leave the levels as they are (the default)\n",
     "Every output pixel is the average of the input area it covers.\n",
     nullptr,
 };
@@ -48,6 +56,8 @@ struct prep_arguments {
     const char *input = nullptr;
     std::string output;
     prep_request request;
+    bool grey = false;        // --grey
+    bool levels_auto = false; // --levels auto
 };
 
 static bool usage_error(const char *what, const char *why) {
@@ -124,9 +134,9 @@ static int take_arguments(int argc, char *argv[], prep_arguments *arguments) {
         // A value follows as the next argument, or after '=' in the same one.
         const char *equals = strchr(arg, '=');
         std::string option = equals ? std::string(arg, equals - arg) : std::string(arg);
-        bool takes_value = option == "--crop" || option == "--background";
+        bool takes_value = option == "--crop" || option == "--background" || option == "--levels";
         if (!takes_value && option != "--" && option != "--fit" && option != "--fill" &&
-            option != "--stretch")
+            option != "--stretch" && option != "--grey")
             return arg_option(arg, program);
         const char *value = equals ? equals + 1 : nullptr;
         if (takes_value && !value) {
@@ -152,6 +162,14 @@ static int take_arguments(int argc, char *argv[], prep_arguments *arguments) {
             arguments->request.has_crop = true;
         } else if (option == "--background") {
             if (!parse_colour(value, &arguments->request.background)) return EXIT_FAILURE;
+        } else if (option == "--grey") {
+            arguments->grey = true;
+        } else if (option == "--levels") {
+            if (strcmp(value, "auto") != 0 && strcmp(value, "none") != 0) {
+                usage_error("--levels", "give auto or none");
+                return EXIT_USAGE;
+            }
+            arguments->levels_auto = strcmp(value, "auto") == 0;
         }
     }
     if (operands.empty() || operands.size() > 2) {
@@ -204,6 +222,14 @@ static int run(int argc, char *argv[]) {
     if (!prep_shrink_file(arguments.input, arguments.request, raster, &made, error)) {
         message_error("%s", error);
         return EXIT_FAILURE;
+    }
+    if (arguments.grey) prep_grey(raster);
+    if (arguments.levels_auto) {
+        // The levels of the part the input went to; padding would pin the darkest.
+        const prep_request &request = arguments.request;
+        prep_rect whole = {0, 0, made.width, made.height};
+        prep_rect target = prep_plan(request.has_crop ? request.crop : whole, request.mode).target;
+        prep_levels_auto(raster, target);
     }
     if (!save_picture(arguments.output, raster)) return EXIT_FAILURE;
     printf("Wrote %s from %s (%s, %ld x %ld)\n", arguments.output.c_str(), arguments.input,

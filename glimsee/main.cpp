@@ -7,6 +7,7 @@
 
 #include "actfile.h"
 #include "cmdline.h"
+#include "encoding.h"
 #include "memory.h"
 #include "messages.h"
 #include "names.h"
@@ -21,8 +22,9 @@ constexpr int RECALL_LIMIT = 500;
 static char net_file_name[NAME_SIZE] = "glimnet.net"; // second argument
 static char picture_name[NAME_SIZE] = "sep.ppm";      // first argument
 static char result_mask[NAME_SIZE] = "ca-%d.act";     // third argument
-static bool each_picture; // --each: a network file, then several pictures
-static bool quiet;        // --quiet with --each: a line per object
+static bool each_picture;        // --each: a network file, then several pictures
+static bool quiet;               // --quiet with --each: a line per object
+static encoding_choice encoding; // --encoding
 
 static const char *const usage[] = {
     "Usage: glimsee <picture_file> <network_file> <ca_file_name>\n",
@@ -40,6 +42,9 @@ static const char *const help[] = {
     "  --quiet prints only one line per object (picture=P object=J box=X,Y,W,H\n",
     "  file=NAME moved_bits=D: units that settling changed) and failures\n",
     "  results of DIR/NAME.ppm go to DIR/NAME-ca-%d.act; the network is read once\n",
+    "Options:\n",
+    "  --encoding NAME  classic (the default) or normalised, as glimcut encodes:\n",
+    "                   give the encoding the network's patterns were cut with\n",
     nullptr,
 };
 
@@ -86,19 +91,22 @@ static int see_picture(const char *picture, const char *mask, const name_inputs 
         int act[NETSIZE];
         // A picture that the scene reader took but the encoder refuses ends its run.
         if (quiet) {
-            if (object_encode(picture, j, act) != 0) return EXIT_FAILURE;
-            int encoding[NETSIZE];
-            memcpy(encoding, act, sizeof encoding);
+            if (encode_object_as(picture, object_x(j), object_y(j), object_width(j),
+                                 object_height(j), encoding.encoding, 1.0, act) != 0)
+                return EXIT_FAILURE;
+            int before[NETSIZE];
+            memcpy(before, act, sizeof before);
             net_iterate(act, RECALL_LIMIT);
             int moved = 0;
             for (int u = 0; u < NETSIZE; u++)
-                moved += encoding[u] != act[u];
+                moved += before[u] != act[u];
             char extra[32];
             snprintf(extra, sizeof extra, "moved_bits=%d", moved);
             if (object_save_line(act, mask, picture, j, extra) != 0) whole = false;
             continue;
         }
-        if (object_announce_and_encode(picture, j, act) != 0) return EXIT_FAILURE;
+        if (object_announce_and_encode_as(picture, j, encoding.encoding, 1.0, act) != 0)
+            return EXIT_FAILURE;
         act_print(act, "Activation before");
         printf(" Iterating network... (max. %d steps)\n", RECALL_LIMIT);
         net_iterate(act, RECALL_LIMIT);
@@ -113,6 +121,8 @@ static int run(int argc, char *argv[]) {
     message_set_program("glimsee");
     memory_set_task("recognising the pictures");
     save_init();
+    int status = encoding_take_options(&argc, argv, &encoding, false);
+    if (status >= 0) return status;
     // "--each" first selects the run over several pictures; the rest of the
     // command line follows the usual conventions.
     if (argc > 1 && strcmp(argv[1], "--each") == 0) {
@@ -128,8 +138,7 @@ static int run(int argc, char *argv[]) {
             argc--;
         }
     }
-    int status =
-        arg_conventions(&argc, argv, {"glimsee", usage, help, true, 0, ARG_OPTIONS_SHARED});
+    status = arg_conventions(&argc, argv, {"glimsee", usage, help, true, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;
     if (each_picture ? !take_pictures(argc, argv) : !take_arguments(argc, argv))
         return EXIT_FAILURE;
