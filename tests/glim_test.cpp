@@ -269,6 +269,7 @@ TEST(Glim, AKilledRunLeavesTheOldModelOrTheNew) {
             copy_of_start(dir);
             run_options killing;
             killing.environment = {std::string("LD_PRELOAD=") + SAVE_SHIM_PATH,
+                                   "ASAN_OPTIONS=verify_asan_link_order=0",
                                    "GLIM_SHIM_KILL_AT=" + std::to_string(step)};
             run_result run = glim(dir, change, killing);
             finished = run.status == 0;
