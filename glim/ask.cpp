@@ -33,13 +33,7 @@ static void print_verdict(const model &m, const char *picture, int j, const foun
 int command_ask(const command_args &args) {
     if (args.operands.empty()) return command_usage_error("ask", "give at least one PICTURE");
     model m;
-    if (model_open(args.model.c_str(), false, &m) != 0) return EXIT_FAILURE;
-    if (m.examples.empty()) {
-        message_error("model %s: nothing taught yet; teach with glim teach LABEL PICTURE",
-                      args.model.c_str());
-        return EXIT_FAILURE;
-    }
-    if (model_recall_network(&m) != 0) return EXIT_FAILURE;
+    if (model_open_for_recall(args.model.c_str(), &m) != 0) return EXIT_FAILURE;
     // The examples' patterns are read once, with the network, for every picture.
     std::vector<const int *> examples = example_patterns(m);
     std::vector<unsigned char> raster(PHOTO_BYTES);

@@ -101,13 +101,7 @@ int command_evaluate(const command_args &args) {
     std::vector<truth_line> truth;
     if (!read_truth(args.operands[0].c_str(), &truth)) return EXIT_FAILURE;
     model m;
-    if (model_open(args.model.c_str(), false, &m) != 0) return EXIT_FAILURE;
-    if (m.examples.empty()) {
-        message_error("model %s: nothing taught yet; teach with glim teach LABEL PICTURE",
-                      args.model.c_str());
-        return EXIT_FAILURE;
-    }
-    if (model_recall_network(&m) != 0) return EXIT_FAILURE;
+    if (model_open_for_recall(args.model.c_str(), &m) != 0) return EXIT_FAILURE;
     std::vector<const int *> examples;
     std::set<std::string> taught;
     for (const model_example &e : m.examples) {

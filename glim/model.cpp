@@ -444,3 +444,12 @@ int model_save(model *m) {
     remove_unnamed(*m);
     return 0;
 }
+
+int model_open_for_recall(const char *folder, model *m) {
+    if (model_open(folder, false, m) != 0) return -1;
+    if (m->examples.empty()) {
+        message_error("model %s: nothing taught yet; teach with glim teach LABEL PICTURE", folder);
+        return -1;
+    }
+    return model_recall_network(m);
+}

@@ -79,6 +79,11 @@ void model_teach(const model &m);
 // on stderr). 0, or -1 after a message.
 int model_recall_network(model *m);
 
+// Opens the model in folder for questions: as model_open, then refuses a model
+// with no example yet and puts its network in memory for recall. 0, or -1
+// after a message.
+int model_open_for_recall(const char *folder, model *m);
+
 // Writes the changed model: new examples, the network as taught in memory
 // (model_teach), the manifest, and removes example files no longer named.
 // 0, or -1 after a message; the folder then still holds the model as it was.
