@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "cmdline.h"
 #include "commands.h"
 #include "memory.h"
 #include "messages.h"
@@ -104,16 +105,29 @@ static const glim_command *find_command(const std::string &name) {
     return nullptr;
 }
 
-static void print_usage(FILE *out) {
-    fprintf(out, "Usage: glim [--model DIR] COMMAND [options] OPERANDS...\n");
-    fprintf(out, "Commands:\n");
-    for (const glim_command &command : commands)
-        fprintf(out, "  %-8s %s\n", command.name, command.summary);
-    fprintf(out, "Options:\n");
-    fprintf(out, "  --model DIR  the model folder; default the current directory\n");
-    fprintf(out, "  -h, --help   print this help, or with a command its help, and exit\n");
-    fprintf(out, "  --version    print glim's version and exit\n");
-    fprintf(out, "'glim COMMAND --help' tells more. Full manual: man glim\n");
+// One line of the usage text, given without its line feed: on stdout for
+// --help, on stderr through the message route when glim is run without a
+// command.
+static void usage_line(bool on_stderr, const std::string &line) {
+    if (on_stderr)
+        message_print_stderr("%s\n", line.c_str());
+    else
+        printf("%s\n", line.c_str());
+}
+
+static void print_usage(bool on_stderr) {
+    usage_line(on_stderr, "Usage: glim [--model DIR] COMMAND [options] OPERANDS...");
+    usage_line(on_stderr, "Commands:");
+    for (const glim_command &command : commands) {
+        char line[160];
+        snprintf(line, sizeof line, "  %-8s %s", command.name, command.summary);
+        usage_line(on_stderr, line);
+    }
+    usage_line(on_stderr, "Options:");
+    usage_line(on_stderr, "  --model DIR  the model folder; default the current directory");
+    usage_line(on_stderr, "  -h, --help   print this help, or with a command its help, and exit");
+    usage_line(on_stderr, "  --version    print glim's version and exit");
+    usage_line(on_stderr, "'glim COMMAND --help' tells more. Full manual: man glim");
 }
 
 static void print_command_help(const glim_command &command) {
@@ -127,7 +141,7 @@ static void print_command_help(const glim_command &command) {
 
 static int command_help(const command_args &args) {
     if (args.operands.empty()) {
-        print_usage(stdout);
+        print_usage(false);
         return EXIT_SUCCESS;
     }
     const glim_command *command = find_command(args.operands[0]);
@@ -138,8 +152,7 @@ static int command_help(const command_args &args) {
 }
 
 int command_usage_error(const char *command, const char *what) {
-    fflush(stdout);
-    fprintf(stderr, "glim %s: %s; see glim %s --help.\n", command, what, command);
+    message_error("cannot run %s: %s; see glim %s --help", command, what, command);
     return GLIM_USAGE;
 }
 
@@ -227,7 +240,7 @@ static int run(int argc, char *argv[]) {
     for (; at < argc && argv[at][0] == '-'; at++) {
         std::string arg = argv[at];
         if (arg == "-h" || arg == "--help") {
-            print_usage(stdout);
+            print_usage(false);
             return EXIT_SUCCESS;
         }
         if (arg == "--version") {
@@ -239,17 +252,14 @@ static int run(int argc, char *argv[]) {
         } else if (arg.compare(0, 8, "--model=") == 0 && arg.size() > 8) {
             args.model = arg.substr(8);
         } else {
-            fflush(stdout);
-            if (arg.compare(0, 7, "--model") == 0)
-                fprintf(stderr, "glim: --model needs a folder\n");
-            else
-                fprintf(stderr, "glim: unknown option '%s'\n", arg.c_str());
-            fprintf(stderr, "Try 'glim --help' for more information.\n");
+            if (arg.compare(0, 7, "--model") != 0) return arg_unknown_option("glim", arg.c_str());
+            message_error("--model needs a folder");
+            message_print_stderr("Try 'glim --help' for more information.\n");
             return GLIM_USAGE;
         }
     }
     if (at == argc) {
-        print_usage(stderr);
+        print_usage(true);
         return GLIM_USAGE;
     }
     const glim_command *command = find_command(argv[at]);
@@ -260,9 +270,8 @@ static int run(int argc, char *argv[]) {
                                  : i + 1 == COMMAND_COUNT ? " and "
                                                           : ", ") +
                      commands[i].name;
-        fflush(stdout);
-        fprintf(stderr, "glim: unknown command '%.80s'; the commands are %s (see glim --help).\n",
-                argv[at], names.c_str());
+        message_error("unknown command '%.80s'; the commands are %s (see glim --help)", argv[at],
+                      names.c_str());
         return GLIM_USAGE;
     }
     int status = read_arguments(*command, argc, argv, at + 1, &args);

@@ -1,8 +1,9 @@
 // The progress line of glim.
 #include "progress.h"
 
-#include <cstdio>
 #include <unistd.h>
+
+#include "messages.h"
 
 static int progress_terminal = -1; // whether stderr is a terminal; -1 until asked
 static bool progress_shown;        // a progress line stands on the terminal
@@ -14,15 +15,15 @@ void progress_show(const char *what, long done, long total) {
     long percent = done * 100 / total;
     if (percent == progress_last && done != total) return;
     progress_last = percent;
-    fprintf(stderr, "\rglim: %s %ld of %ld\033[K", what, done, total);
-    fflush(stderr);
+    // The carriage return and the erase to the end of the line stand in the
+    // format, which the message route writes as it is.
+    message_print_stderr("\rglim: %s %ld of %ld\033[K", what, done, total);
     progress_shown = true;
 }
 
 void progress_end() {
     if (!progress_shown) return;
-    fprintf(stderr, "\r\033[K");
-    fflush(stderr);
+    message_print_stderr("\r\033[K");
     progress_shown = false;
     progress_last = -1;
 }
