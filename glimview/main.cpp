@@ -92,13 +92,15 @@ static int check_not_input(char *const inputs[], int count) {
     return name_check_output(out_name, inputs, count);
 }
 
-// The whole argument as a number of learning cycles.
-static int scan_cycles(const char *arg, int *cycles) {
-    char *end;
-    errno = 0;
-    long value = strtol(arg, &end, 10);
-    if (errno != 0 || end == arg || *end != '\0' || value < 0 || value > 1000000) return -1;
-    *cycles = (int)value;
+int view_scan_number(const char *arg, int most, int *value) {
+    long number = 0;
+    if (*arg == '\0') return -1;
+    for (const char *c = arg; *c; c++) {
+        if (*c < '0' || *c > '9') return -1;
+        number = number * 10 + (*c - '0');
+        if (number > most) return -1;
+    }
+    *value = (int)number;
     return 0;
 }
 
@@ -150,7 +152,7 @@ static int run(int argc, char *argv[]) {
             if (name_copy(network_name, argv[++i], "network file") != 0) return EXIT_FAILURE;
             has_network = true;
         } else if (strcmp(argv[i], "--cycles") == 0) {
-            if (i + 1 == argc || scan_cycles(argv[i + 1], &cycles) != 0)
+            if (i + 1 == argc || view_scan_number(argv[i + 1], 1000000, &cycles) != 0)
                 return usage_error("--cycles needs a whole number from 0 to 1000000", command);
             i++;
             has_cycles = true;

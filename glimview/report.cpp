@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "messages.h"
 #include "names.h"
 #include "netfile.h"
+#include "netmeasure.h"
 #include "pict2.h"
 #include "ppmheader.h"
 #include "scene.h"
@@ -19,6 +22,39 @@
 
 constexpr int RECALL_LIMIT = 500; // sweeps, as glimsee settles a pattern
 constexpr size_t PICTURE_BYTES = SCENE_WIDTH * SCENE_HEIGHT * 3;
+// A labels file names learned objects, one per line; a file beyond this is
+// not one, and reading it whole would only fill the memory.
+constexpr long LABELS_MOST_BYTES = 1L << 20;
+
+// Opens name for reading without waiting: a FIFO whose writer never comes
+// must not hold the report up. A file that is not a regular file (a FIFO, a
+// device, a folder) is refused, since it cannot be read again or never ends.
+// The stream, or null after a message that names what as the kind of file.
+static FILE *open_regular(const char *name, const char *what) {
+    struct stat st;
+    if (stat(name, &st) == 0 && !S_ISREG(st.st_mode)) {
+        message_error("cannot read %s %s: it is not a regular file", what, name);
+        return nullptr;
+    }
+    int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        message_error("cannot open %s %s: %s", what, name, strerror(errno));
+        return nullptr;
+    }
+    // The name may have been replaced between the look and the open.
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        message_error("cannot read %s %s: it is not a regular file", what, name);
+        close(fd);
+        return nullptr;
+    }
+    FILE *in = fdopen(fd, "rb");
+    if (!in) {
+        message_error("cannot open %s %s: %s", what, name, strerror(errno));
+        close(fd);
+        return nullptr;
+    }
+    return in;
+}
 
 static int hamming_distance(const int *a, const int *b) {
     int distance = 0;
@@ -49,11 +85,8 @@ std::string report_label(const report &result, int n) {
 // encoder would end the process on any other, so it is checked here first.
 static bool read_picture(const char *name, report_picture *picture) {
     picture->name = name;
-    FILE *in = fopen(name, "rb");
-    if (!in) {
-        message_error("cannot open picture %s: %s", name, strerror(errno));
-        return false;
-    }
+    FILE *in = open_regular(name, "picture");
+    if (!in) return false;
     ppm_header header;
     bool fits = ppm_read_header(in, &header) == PPM_OK && strcmp(header.magic, "P6") == 0 &&
                 header.width == SCENE_WIDTH && header.height == SCENE_HEIGHT &&
@@ -88,14 +121,26 @@ static bool cut_objects(const report_picture &picture, std::vector<report_box> *
 }
 
 static bool read_labels(const char *name, std::vector<std::string> *labels) {
-    FILE *in = fopen(name, "r");
-    if (!in) {
-        message_error("cannot open labels %s: %s", name, strerror(errno));
+    FILE *in = open_regular(name, "labels");
+    if (!in) return false;
+    struct stat st;
+    if (fstat(fileno(in), &st) == 0 && st.st_size > LABELS_MOST_BYTES) {
+        message_error("cannot read labels %s: it holds more than %ld bytes", name,
+                      LABELS_MOST_BYTES);
+        fclose(in);
         return false;
     }
     std::string line;
     int c;
+    long bytes = 0;
     while ((c = getc(in)) != EOF) {
+        // A file that grows while it is read is held to the same ceiling.
+        if (++bytes > LABELS_MOST_BYTES) {
+            message_error("cannot read labels %s: it holds more than %ld bytes", name,
+                          LABELS_MOST_BYTES);
+            fclose(in);
+            return false;
+        }
         if (c != '\n') {
             line += (char)c;
             continue;
@@ -188,11 +233,8 @@ static bool take_arguments(int argc, char *argv[], report_arguments *args, int *
         } else if (strcmp(arg, "-o") == 0) {
             args->out = value;
         } else {
-            char *end;
-            long limit = strtol(value, &end, 10);
-            if (*value < '0' || *value > '9' || *end != '\0' || limit > NETSIZE)
+            if (view_scan_number(value, NETSIZE, &args->limit) != 0)
                 return usage_error("--limit takes a number of bits from 0 to 256");
-            args->limit = (int)limit;
         }
     }
     if (!args->picture) return usage_error("give a picture");
@@ -204,6 +246,20 @@ static bool take_arguments(int argc, char *argv[], report_arguments *args, int *
         size_t dot = base.rfind('.');
         if (dot != std::string::npos && dot > 0) base.erase(dot);
         args->out = base + "-report.png";
+    }
+    return true;
+}
+
+// Every picture and the labels file are looked at before any is read: a
+// FIFO, a device or a folder among them is refused before the work starts.
+static bool inputs_are_files(const report_arguments &args) {
+    if (scene_check_picture(args.picture) != 0) return false;
+    for (const char *name : args.learned)
+        if (scene_check_picture(name) != 0) return false;
+    struct stat st;
+    if (args.labels && stat(args.labels, &st) == 0 && !S_ISREG(st.st_mode)) {
+        message_error("cannot read labels %s: it is not a regular file", args.labels);
+        return false;
     }
     return true;
 }
@@ -221,7 +277,7 @@ int view_report(int argc, char *argv[]) {
     report_arguments args;
     int status = -1;
     if (!take_arguments(argc, argv, &args, &status)) return status;
-    if (out_is_input(args)) return -1;
+    if (out_is_input(args) || !inputs_are_files(args)) return -1;
     report result;
     result.limit = args.limit;
     if (args.labels && !read_labels(args.labels, &result.labels)) return -1;
@@ -241,6 +297,9 @@ int view_report(int argc, char *argv[]) {
             memcpy(learned.act, acts[j].data(), sizeof learned.act);
             result.learned.push_back(learned);
         }
+        // Only the learned objects that the picture draws need their pixels.
+        if (result.learned.size() - boxes.size() >= (size_t)REPORT_STRIP_MOST)
+            std::vector<unsigned char>().swap(picture.rgb);
         result.training.push_back(picture);
     }
     // A labels file of another length names the objects wrongly from the
@@ -253,6 +312,13 @@ int view_report(int argc, char *argv[]) {
         return -1;
     }
     if (view_load_network(args.network) != 0) return -1;
+    // Settling in a network whose weights ran away says little about the
+    // objects: the verdicts are given, with a warning.
+    int diverged = net_count_diverged();
+    if (diverged > 0)
+        message_error("warning: network %s: %d of %d weights and thresholds are infinite, NaN or "
+                      "beyond %G: learning diverged and the verdicts are unreliable",
+                      args.network, diverged, weightsize + NETSIZE, NET_DIVERGED_MAGNITUDE);
 
     std::vector<report_box> boxes;
     std::vector<std::vector<int>> acts;
@@ -278,5 +344,8 @@ int view_report(int argc, char *argv[]) {
     }
     for (int j = 0; j < (int)result.objects.size(); j++)
         print_object(result, j);
+    if ((int)result.learned.size() > REPORT_STRIP_MOST)
+        message_note("the picture shows the first %d of the %d learned objects",
+                     REPORT_STRIP_MOST, (int)result.learned.size());
     return report_draw(result, args.out.c_str());
 }

@@ -14,7 +14,13 @@
 // learned shapes moved, scaled and recoloured against shapes never learned (see the README).
 constexpr int REPORT_DEFAULT_LIMIT = 6;
 
-// An 80 x 60 picture as read: its file name and RGB raster, row by row.
+// The picture draws at most this many learned objects (ten columns of the
+// strip), the first ones; the lines on stdout cover them all. Thousands of
+// training pictures would otherwise make a picture wider than a PNG may be.
+constexpr int REPORT_STRIP_MOST = 60;
+
+// An 80 x 60 picture as read: its file name and RGB raster, row by row (a
+// training picture none of whose objects is drawn keeps no raster).
 struct report_picture {
     std::string name;
     std::vector<unsigned char> rgb;

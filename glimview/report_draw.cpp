@@ -125,8 +125,16 @@ static void draw_learned(canvas *picture, int left, int top, const report &resul
                     shortened(label, LABEL_CHARACTERS).c_str(), TEXT_SCALE, BLACK);
 }
 
+// The widest picture, with the strip full, stays far inside what libpng
+// writes (a million pixels across), so drawing never fails on its size.
+static_assert(2 * MARGIN + PANEL_WIDTH + CELL_GAP +
+                      (REPORT_STRIP_MOST + CELLS_PER_COLUMN - 1) / CELLS_PER_COLUMN * STRIP_COLUMN +
+                      MARGIN <
+                  100000,
+              "the report's picture must stay a size that PNG writers take");
+
 int report_draw(const report &result, const char *out_name) {
-    int learned_count = (int)result.learned.size();
+    int learned_count = std::min((int)result.learned.size(), REPORT_STRIP_MOST);
     int columns = (learned_count + CELLS_PER_COLUMN - 1) / CELLS_PER_COLUMN;
     int strip_left = 2 * MARGIN + PANEL_WIDTH + CELL_GAP;
     int top = MARGIN + LINE_HEIGHT;
@@ -141,7 +149,14 @@ int report_draw(const report &result, const char *out_name) {
     snprintf(caption, sizeof caption, "%.200s: %d of %d recognised (limit %d)",
              result.subject.name.c_str(), recognised, (int)result.objects.size(), result.limit);
     canvas_text(&picture, MARGIN, MARGIN, caption, TEXT_SCALE, BLACK);
-    canvas_text(&picture, strip_left, MARGIN, "learned", TEXT_SCALE, BLACK);
+    if (learned_count < (int)result.learned.size()) {
+        char heading[64];
+        snprintf(heading, sizeof heading, "learned: first %d of %d", learned_count,
+                 (int)result.learned.size());
+        canvas_text(&picture, strip_left, MARGIN, heading, TEXT_SCALE, BLACK);
+    } else {
+        canvas_text(&picture, strip_left, MARGIN, "learned", TEXT_SCALE, BLACK);
+    }
 
     draw_pixels(&picture, MARGIN, top, result.subject, 0, 0, SCENE_WIDTH, SCENE_HEIGHT, ZOOM);
     for (int j = 0; j < (int)result.objects.size(); j++)

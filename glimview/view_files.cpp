@@ -19,6 +19,13 @@ int view_load_network(const char *network_name) {
                       network_name);
         return -1;
     }
+    // A folder opens but reads as nothing, which the reader would call a
+    // format error in a file.
+    if (stat(network_name, &file) == 0 && S_ISDIR(file.st_mode)) {
+        message_error("cannot read network %s: it is a folder, not a network file",
+                      network_name);
+        return -1;
+    }
     net_verbose = 0;
     net_init();
     if (net_broken || net_load(network_name) != LOAD_OK || net_broken) return -1;

@@ -27,6 +27,11 @@ int view_match(const char *result_name, char *const learned_names[], int count);
 // that report does not take.
 int view_report(int argc, char *argv[]);
 
+// The whole argument as a number from 0 to most, in decimal digits alone: no
+// sign, no space, nothing after it, so that every number option of glimview
+// takes the same forms. 0, or -1 when arg is not such a number.
+int view_scan_number(const char *arg, int most, int *value);
+
 // The options every glimview command takes (-h, --help, --version), and the
 // refusal of any other: the exit status (arg_option).
 int glimview_option(const char *arg);
