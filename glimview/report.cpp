@@ -18,6 +18,7 @@
 #include "pict2.h"
 #include "ppmheader.h"
 #include "scene.h"
+#include "verdict.h"
 #include "views.h"
 
 constexpr int RECALL_LIMIT = 500; // sweeps, as glimsee settles a pattern
@@ -63,13 +64,14 @@ static int hamming_distance(const int *a, const int *b) {
     return distance;
 }
 
-// The learned object nearest to act, the first of equals; its distance in *distance.
+// The learned object whose pattern is nearest to act, the first of equals;
+// that distance in *distance.
 static int nearest_learned(const report &result, const int *act, int *distance) {
     int best = -1;
-    for (int n = 0; n < (int)result.learned.size(); n++) {
-        int d = hamming_distance(act, result.learned[n].act);
+    for (const report_pattern &pattern : result.patterns) {
+        int d = hamming_distance(act, pattern.act.data());
         if (best < 0 || d < *distance) {
-            best = n;
+            best = pattern.object;
             *distance = d;
         }
     }
@@ -103,21 +105,23 @@ static bool read_picture(const char *name, report_picture *picture) {
     return whole;
 }
 
-// Segments a picture already read and encodes each object as glimcut does;
-// the scene loader and the encoder say themselves what they refuse.
-static bool cut_objects(const report_picture &picture, std::vector<report_box> *boxes,
+// Segments a picture already read and encodes each object at each of the
+// sizes, as glimcut does, from the raster in memory: the file is read once.
+// acts holds the patterns object by object, size_count of them each.
+static void cut_objects(const report_picture &picture, object_encoding encoding,
+                        const double *sizes, int size_count, std::vector<report_box> *boxes,
                         std::vector<std::vector<int>> *acts) {
-    if (scene_load(picture.name.c_str()) != 0) return false;
+    scene_segment_raster(picture.rgb.data(), SCENE_WIDTH, SCENE_HEIGHT);
     for (int j = 0; j < object_count(); j++) {
         report_box box = {object_x(j), object_y(j), object_width(j), object_height(j)};
-        std::vector<int> act(NETSIZE);
-        if (encode_object(picture.name.c_str(), box.x, box.y, box.width, box.height, act.data()) !=
-            0)
-            return false;
         boxes->push_back(box);
-        acts->push_back(act);
+        for (int k = 0; k < size_count; k++) {
+            std::vector<int> act(NETSIZE);
+            encode_box(picture.rgb.data(), box.x, box.y, box.width, box.height, encoding,
+                       sizes[k], act.data());
+            acts->push_back(act);
+        }
     }
-    return true;
 }
 
 static bool read_labels(const char *name, std::vector<std::string> *labels) {
@@ -173,8 +177,26 @@ static void print_object(const report &result, int j) {
                        !result.labels[object.recognised].empty()
                    ? result.labels[object.recognised].c_str()
                    : "-");
+    else if (result.names_nearest && object.nearest >= 0)
+        printf(" verdict=unknown learned=- nearest=%s nearest_bits=%d label=-\n",
+               report_label(result, object.nearest).c_str(), object.nearest_bits);
     else
         printf(" verdict=unknown learned=- label=-\n");
+}
+
+// With --encoding or --sizes, a first line says how the objects were encoded
+// and which limit judged them.
+static void print_settings(const report &result, const encoding_choice &choice, bool limit_given) {
+    std::string sizes;
+    for (int k = 0; k < choice.size_count; k++) {
+        char size[32];
+        snprintf(size, sizeof size, "%s%g", k ? "," : "", choice.sizes[k]);
+        sizes += size;
+    }
+    printf("encoding=%s sizes=%s learned=%d patterns=%d limit=%d limit_from=%s\n",
+           choice.encoding == ENCODING_NORMALISED ? "normalised" : "classic", sizes.c_str(),
+           (int)result.learned.size(), (int)result.patterns.size(), result.limit,
+           limit_given ? "option" : "patterns");
 }
 
 struct report_arguments {
@@ -184,6 +206,13 @@ struct report_arguments {
     const char *labels = nullptr;
     std::string out;
     int limit = REPORT_DEFAULT_LIMIT;
+    bool limit_given = false;
+    // --encoding and --sizes: the encoding of every object, and the sizes
+    // each learned object is encoded at. Either one asks for the limit
+    // derived from the learned patterns and for the nearest object of each
+    // unknown one.
+    encoding_choice choice;
+    bool chosen = false;
 };
 
 static bool usage_error(const char *reason) {
@@ -235,6 +264,7 @@ static bool take_arguments(int argc, char *argv[], report_arguments *args, int *
         } else {
             if (view_scan_number(value, NETSIZE, &args->limit) != 0)
                 return usage_error("--limit takes a number of bits from 0 to 256");
+            args->limit_given = true;
         }
     }
     if (!args->picture) return usage_error("give a picture");
@@ -275,27 +305,36 @@ static bool out_is_input(const report_arguments &args) {
 
 int view_report(int argc, char *argv[]) {
     report_arguments args;
-    int status = -1;
-    if (!take_arguments(argc, argv, &args, &status)) return status;
+    // --encoding and --sizes first, in the reader that glimcut and glimsee
+    // share; it counts from argv[1].
+    std::vector<char *> all = {const_cast<char *>("report")};
+    all.insert(all.end(), argv, argv + argc);
+    all.push_back(nullptr);
+    int all_count = argc + 1;
+    int status = encoding_take_options(&all_count, all.data(), &args.choice, true);
+    if (status >= 0) return status;
+    args.chosen = all_count != argc + 1;
+    if (!take_arguments(all_count - 1, all.data() + 1, &args, &status)) return status;
     if (out_is_input(args) || !inputs_are_files(args)) return -1;
     report result;
     result.limit = args.limit;
+    result.names_nearest = args.chosen;
     if (args.labels && !read_labels(args.labels, &result.labels)) return -1;
 
     // The learned patterns: every training picture's objects in glimcut's
     // order, numbered on from one picture to the next.
+    const encoding_choice &choice = args.choice;
     for (const char *name : args.learned) {
         report_picture picture;
         if (!read_picture(name, &picture)) return -1;
         std::vector<report_box> boxes;
         std::vector<std::vector<int>> acts;
-        if (!cut_objects(picture, &boxes, &acts)) return -1;
+        cut_objects(picture, choice.encoding, choice.sizes, choice.size_count, &boxes, &acts);
         for (size_t j = 0; j < boxes.size(); j++) {
-            report_learned learned;
-            learned.picture = (int)result.training.size();
-            learned.box = boxes[j];
-            memcpy(learned.act, acts[j].data(), sizeof learned.act);
-            result.learned.push_back(learned);
+            int object = (int)result.learned.size();
+            result.learned.push_back({(int)result.training.size(), boxes[j]});
+            for (int k = 0; k < choice.size_count; k++)
+                result.patterns.push_back({object, acts[j * choice.size_count + k]});
         }
         // Only the learned objects that the picture draws need their pixels.
         if (result.learned.size() - boxes.size() >= (size_t)REPORT_STRIP_MOST)
@@ -311,6 +350,16 @@ int view_report(int argc, char *argv[]) {
         message_error("cannot make a report: the training pictures hold no objects");
         return -1;
     }
+    // The learned patterns and their objects as the verdict's calls take them.
+    std::vector<const int *> patterns;
+    std::vector<int> objects;
+    for (const report_pattern &pattern : result.patterns) {
+        patterns.push_back(pattern.act.data());
+        objects.push_back(pattern.object);
+    }
+    // No pattern can lie within the derived limit of two objects' patterns.
+    if (args.chosen && !args.limit_given)
+        result.limit = verdict_limit(patterns.data(), objects.data(), (int)patterns.size());
     if (view_load_network(args.network) != 0) return -1;
     // Settling in a network whose weights ran away says little about the
     // objects: the verdicts are given, with a warning.
@@ -322,8 +371,9 @@ int view_report(int argc, char *argv[]) {
 
     std::vector<report_box> boxes;
     std::vector<std::vector<int>> acts;
-    if (!read_picture(args.picture, &result.subject) || !cut_objects(result.subject, &boxes, &acts))
-        return -1;
+    if (!read_picture(args.picture, &result.subject)) return -1;
+    const double size_as_seen = 1.0;
+    cut_objects(result.subject, choice.encoding, &size_as_seen, 1, &boxes, &acts);
     for (size_t j = 0; j < boxes.size(); j++) {
         report_object object;
         object.box = boxes[j];
@@ -340,8 +390,18 @@ int view_report(int argc, char *argv[]) {
         object.moved = hamming_distance(encoding.data(), acts[j].data());
         object.recognised =
             object.distance_after == 0 && object.moved <= result.limit ? object.nearest_after : -1;
+        if (result.names_nearest) {
+            // The same rule, with the object it weighed for an unknown one.
+            verdict v = verdict_judge(patterns.data(), objects.data(), (int)patterns.size(),
+                                      encoding.data(), acts[j].data(), result.limit,
+                                      VERDICT_SETTLED);
+            object.recognised = v.object;
+            object.nearest = v.nearest;
+            object.nearest_bits = v.bits;
+        }
         result.objects.push_back(object);
     }
+    if (args.chosen) print_settings(result, choice, args.limit_given);
     for (int j = 0; j < (int)result.objects.size(); j++)
         print_object(result, j);
     if ((int)result.learned.size() > REPORT_STRIP_MOST)

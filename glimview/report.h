@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "encoding.h"
 #include "net.h"
 
 // The default --limit: how many units settling may change an object's
@@ -34,11 +35,16 @@ struct report_box {
     int height;
 };
 
-// One learned object: where it was cut from and its pattern.
+// One learned object: where it was cut from.
 struct report_learned {
     int picture; // index into report::training
     report_box box;
-    int act[NETSIZE];
+};
+
+// One learned pattern: a learned object encoded at one of the sizes.
+struct report_pattern {
+    int object; // index into report::learned
+    std::vector<int> act;
 };
 
 // One object of the picture and the verdict on it.
@@ -50,15 +56,24 @@ struct report_object {
     int distance_after;
     int moved;      // units that settling changed: from the encoding to the settled pattern
     int recognised; // the learned object it is taken for, or -1 for unknown
+    // For an unknown object: the learned object judged, and the units the
+    // verdict weighed (moved_bits when it settled into that object's
+    // pattern, else the distance of its encoding), or -1 and 0.
+    int nearest = -1;
+    int nearest_bits = 0;
 };
 
 struct report {
     std::vector<report_picture> training;
     std::vector<report_learned> learned;
+    std::vector<report_pattern> patterns; // each learned object at each size, in order
     report_picture subject;
     std::vector<report_object> objects;
     std::vector<std::string> labels; // by learned number; may be fewer than learned
     int limit;
+    // With --encoding or --sizes: unknown objects name the nearest learned
+    // object in the picture's tags.
+    bool names_nearest = false;
 };
 
 // The label of learned object n, or its number when the labels file names none.

@@ -94,10 +94,22 @@ static void draw_object(canvas *picture, int left, int top, const report &result
         canvas_outline(picture, x - 1, y - 1, width + 2, height + 2, FRAME_THICKNESS + 2, BLACK);
         canvas_outline(picture, x, y, width, height, FRAME_THICKNESS, WHITE);
     }
-    std::string verdict = object.recognised >= 0
-                              ? shortened(learned_text(result, object.recognised), TAG_CHARACTERS)
-                              : "?";
-    draw_tag(picture, x, y, top, verdict + " d" + std::to_string(object.moved), line);
+    std::string tag;
+    if (object.recognised >= 0) {
+        tag = shortened(learned_text(result, object.recognised), TAG_CHARACTERS) + " d" +
+              std::to_string(object.moved);
+    } else if (result.names_nearest && object.nearest >= 0) {
+        // "? ball d10 > 8": the nearest object, and the units that kept it
+        // from the verdict, beyond the limit; "off" when they are within it
+        // but the object settled into no learned pattern.
+        tag = "? " + shortened(learned_text(result, object.nearest), TAG_CHARACTERS) + " d" +
+              std::to_string(object.nearest_bits) +
+              (object.nearest_bits > result.limit ? " > " + std::to_string(result.limit)
+                                                  : std::string(" off"));
+    } else {
+        tag = "? d" + std::to_string(object.moved);
+    }
+    draw_tag(picture, x, y, top, tag, line);
 }
 
 static void draw_learned(canvas *picture, int left, int top, const report &result, int n) {

@@ -3,6 +3,7 @@
 // labels, the picture's size, and refused input that writes nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "run_program.h"
@@ -87,6 +88,64 @@ TEST_F(GlimviewReport, LearnedObjectsAreNumberedOnAcrossTrainingPictures) {
                        "moved_bits=48 verdict=unknown learned=- label=-\n");
     // Eight learned objects take two columns of the strip.
     EXPECT_EQ(png_size(dir.read("out.png")).first, 920 + 248);
+}
+
+TEST_F(GlimviewReport, AChosenEncodingDerivesTheLimitAndNamesTheNearestOfUnknowns) {
+    dir.write("shapes.txt", "square\ndisc\ntriangle\nring\ncross\nlong bar\n");
+    // The classic encoding chosen by name: the same patterns as by default,
+    // judged by the limit the learned patterns allow.
+    run_result run = report({"test-1.ppm", "--learned", "train.ppm", "--labels", "shapes.txt",
+                             "--encoding", "classic", "-o", "c.png"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "encoding=classic sizes=1 learned=6 patterns=6 limit=18 "
+                       "limit_from=patterns\n"
+                       "object=0 box=48,3,26,22 before=3 before_bits=27 after=0 after_bits=0 "
+                       "moved_bits=34 verdict=unknown learned=- nearest=square nearest_bits=34 "
+                       "label=-\n"
+                       "object=1 box=3,3,23,22 before=1 before_bits=0 after=1 after_bits=0 "
+                       "moved_bits=0 verdict=recognised learned=1 label=disc\n"
+                       "object=2 box=55,34,23,22 before=4 before_bits=2 after=4 after_bits=0 "
+                       "moved_bits=2 verdict=recognised learned=4 label=cross\n"
+                       "object=3 box=29,35,20,19 before=0 before_bits=0 after=0 after_bits=0 "
+                       "moved_bits=0 verdict=recognised learned=0 label=square\n");
+    // A limit given is kept, and said to be given.
+    run = report({"test-1.ppm", "--learned", "train.ppm", "--sizes", "1", "--limit", "40", "-o",
+                  "c.png"});
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+              "encoding=classic sizes=1 learned=6 patterns=6 limit=40 limit_from=option");
+    EXPECT_NE(run.out.find("moved_bits=34 verdict=recognised learned=0 label=-\n"),
+              std::string::npos);
+
+    // Each learned object at three sizes is three patterns of that object.
+    run = report({"test-1.ppm", "--learned", "train.ppm", "--encoding=normalised", "--sizes",
+                  "0.8,1,1.25", "-o", "n.png"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.substr(0, run.out.find(" limit=")),
+              "encoding=normalised sizes=0.8,1,1.25 learned=6 patterns=18");
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 5);
+}
+
+TEST_F(GlimviewReport, BadEncodingOrSizesAreUsageErrorsThatWriteNothing) {
+    struct {
+        std::vector<std::string> args;
+        const char *message;
+    } cases[] = {
+        {{"--encoding", "plain"},
+         "glimview: --encoding plain: unknown encoding; give classic or normalised\n"},
+        {{"--sizes", "0.8,3"}, "glimview: --sizes 0.8,3: each size must lie from 0.5 to 2\n"},
+        {{"--sizes", "1,,2"}, "glimview: --sizes 1,,2: give factors such as 0.8,1,1.25\n"},
+        {{"--sizes"}, "glimview: --sizes: the option needs a value\n"},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = {"test-1.ppm", "--learned", "train.ppm"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        std::map<std::string, std::string> before = dir.files();
+        run_result run = report(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_TRUE(dir.files() == before) << c.message;
+    }
 }
 
 TEST_F(GlimviewReport, RefusedInputWritesNothing) {
