@@ -78,11 +78,6 @@ static int nearest_learned(const report &result, const int *act, int *distance) 
     return best;
 }
 
-std::string report_label(const report &result, int n) {
-    if (n < (int)result.labels.size() && !result.labels[n].empty()) return result.labels[n];
-    return std::to_string(n);
-}
-
 // Reads a picture the suite's programs take: P6, 80 x 60, maximum 255. The
 // encoder would end the process on any other, so it is checked here first.
 static bool read_picture(const char *name, report_picture *picture) {

@@ -45,6 +45,11 @@ static colour learned_colour(int n) {
     return n < 0 ? UNKNOWN : LEARNED_COLOURS[n % COLOUR_COUNT];
 }
 
+std::string report_label(const report &result, int n) {
+    if (n < (int)result.labels.size() && !result.labels[n].empty()) return result.labels[n];
+    return std::to_string(n);
+}
+
 // The label cut to at most characters, a '~' marking the cut.
 static std::string shortened(const std::string &label, int characters) {
     return (int)label.size() <= characters ? label : label.substr(0, characters - 1) + "~";
