@@ -3,20 +3,195 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstddef>
 #include <cstring>
+#include <string>
+#include <vector>
 
 static FILE *reader_stream;      // the stream of reader messages; stdout while null
 static const char *program_name; // starts every error line; none while null
 
+// Whether the bytes at text[0..length) start with one printable character;
+// its length in bytes, or 0 when the first byte does not print. Printable are
+// the ASCII characters from space to '~' and the well-formed UTF-8 sequences
+// of characters past the C1 controls, so that names in any alphabet show as
+// they are while no byte can reach a terminal as part of a control sequence.
+static size_t printable_length(const unsigned char *text, size_t length) {
+    unsigned char c = text[0];
+    if (c >= 0x20 && c < 0x7f) return 1;
+    size_t size;
+    unsigned char low = 0x80, high = 0xbf; // the allowed range of the second byte
+    if (c >= 0xc2 && c <= 0xdf) {
+        size = 2;
+        if (c == 0xc2) low = 0xa0; // U+0080 to U+009F are the C1 controls
+    } else if (c >= 0xe0 && c <= 0xef) {
+        size = 3;
+        if (c == 0xe0) low = 0xa0;  // shorter forms of smaller characters
+        if (c == 0xed) high = 0x9f; // the UTF-16 surrogates
+    } else if (c >= 0xf0 && c <= 0xf4) {
+        size = 4;
+        if (c == 0xf0) low = 0x90;
+        if (c == 0xf4) high = 0x8f; // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (length < size || text[1] < low || text[1] > high) return 0;
+    for (size_t k = 2; k < size; k++)
+        if (text[k] < 0x80 || text[k] > 0xbf) return 0;
+    return size;
+}
+
+std::string message_printable(const char *text, size_t length) {
+    std::string shown(text, length);
+    const unsigned char *bytes = (const unsigned char *)text;
+    for (size_t at = 0; at < length;) {
+        size_t size = printable_length(bytes + at, length - at);
+        if (size == 0) {
+            shown[at] = '?';
+            size = 1;
+        }
+        at += size;
+    }
+    return shown;
+}
+
+std::string message_printable(const char *text) {
+    return message_printable(text, strlen(text));
+}
+
+// Appends one conversion, spec ("%-5d"), taking the values of its stars and
+// then value; the text of "%s" and "%c" is shown printable.
+template <typename T>
+static void append_converted(std::string *out, const std::string &spec, const int *star, int stars,
+                             T value, bool shown) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+    auto print = [&](char *to, size_t size) {
+        if (stars == 0) return snprintf(to, size, spec.c_str(), value);
+        if (stars == 1) return snprintf(to, size, spec.c_str(), star[0], value);
+        return snprintf(to, size, spec.c_str(), star[0], star[1], value);
+    };
+#pragma GCC diagnostic pop
+    int size = print(nullptr, 0);
+    if (size <= 0) return;
+    std::vector<char> text((size_t)size + 1);
+    print(text.data(), text.size());
+    if (shown)
+        out->append(message_printable(text.data(), (size_t)size));
+    else
+        out->append(text.data(), (size_t)size);
+}
+
+// Formats as vprintf does, but every string and character argument, which
+// may come from a user (a file name, a label, an option), is shown printable.
+// The format itself is the program's own text and keeps its line feeds.
+static std::string format_message(const char *format, va_list args) {
+    std::string out;
+    const char *p = format;
+    while (*p) {
+        if (*p != '%') {
+            out += *p++;
+            continue;
+        }
+        const char *start = p++;
+        if (*p == '%') {
+            out += '%';
+            p++;
+            continue;
+        }
+        int star[2];
+        int stars = 0;
+        while (*p && strchr("-+ #0'", *p))
+            p++;
+        if (*p == '*') {
+            star[stars++] = va_arg(args, int);
+            p++;
+        }
+        while (*p >= '0' && *p <= '9')
+            p++;
+        if (*p == '.') {
+            p++;
+            if (*p == '*') {
+                star[stars++] = va_arg(args, int);
+                p++;
+            }
+            while (*p >= '0' && *p <= '9')
+                p++;
+        }
+        const char *length = p;
+        while (*p && strchr("hlLqjzt", *p))
+            p++;
+        std::string modifier(length, p);
+        char conversion = *p;
+        if (!conversion) break;
+        p++;
+        std::string spec(start, p);
+        switch (conversion) {
+        case 'd':
+        case 'i':
+            if (modifier == "l")
+                append_converted(&out, spec, star, stars, va_arg(args, long), false);
+            else if (modifier == "ll" || modifier == "q" || modifier == "j")
+                append_converted(&out, spec, star, stars, va_arg(args, long long), false);
+            else if (modifier == "z" || modifier == "t")
+                append_converted(&out, spec, star, stars, va_arg(args, ptrdiff_t), false);
+            else
+                append_converted(&out, spec, star, stars, va_arg(args, int), false);
+            break;
+        case 'o':
+        case 'u':
+        case 'x':
+        case 'X':
+            if (modifier == "l")
+                append_converted(&out, spec, star, stars, va_arg(args, unsigned long), false);
+            else if (modifier == "ll" || modifier == "q" || modifier == "j")
+                append_converted(&out, spec, star, stars, va_arg(args, unsigned long long), false);
+            else if (modifier == "z" || modifier == "t")
+                append_converted(&out, spec, star, stars, va_arg(args, size_t), false);
+            else
+                append_converted(&out, spec, star, stars, va_arg(args, unsigned), false);
+            break;
+        case 'e':
+        case 'E':
+        case 'f':
+        case 'F':
+        case 'g':
+        case 'G':
+        case 'a':
+        case 'A':
+            if (modifier == "L")
+                append_converted(&out, spec, star, stars, va_arg(args, long double), false);
+            else
+                append_converted(&out, spec, star, stars, va_arg(args, double), false);
+            break;
+        case 'c':
+            append_converted(&out, spec, star, stars, va_arg(args, int), true);
+            break;
+        case 's':
+            append_converted(&out, spec, star, stars, va_arg(args, const char *), true);
+            break;
+        case 'p':
+            append_converted(&out, spec, star, stars, va_arg(args, void *), false);
+            break;
+        default: // no other conversion is used in a message; shown as written
+            out.append(spec);
+        }
+    }
+    return out;
+}
+
 // The one place that writes a message: stdout's pending output first, then
 // the optional "program: " prefix, the formatted text and an optional line
-// feed. Every name or label a message echoes passes through here.
+// feed. Every name or label a message echoes passes through here and is
+// shown printable.
 static void message_write(FILE *stream, bool prefixed, const char *format, va_list args,
                           bool line_feed) {
     if (stream != stdout) fflush(stdout);
-    if (prefixed && program_name) fprintf(stream, "%s: ", program_name);
-    vfprintf(stream, format, args);
-    if (line_feed) fputc('\n', stream);
+    std::string text = prefixed && program_name ? std::string(program_name) + ": " : "";
+    text += format_message(format, args);
+    if (line_feed) text += '\n';
+    fwrite(text.data(), 1, text.size(), stream);
 }
 
 void message_set_stream(FILE *stream) {

@@ -9,11 +9,16 @@
 // Error lines: every other message. One line on stderr, "program: what: why",
 // for a failure in the form "program: cannot VERB OBJECT: why".
 //
+// Names, labels and options a message echoes are shown printable (see
+// message_printable); the files keep their exact names.
+//
 // Whatever a message writes, stdout is flushed first, so that a log of both
 // streams shows the message after the output it concerns.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "loadresult.h"
 
@@ -50,3 +55,11 @@ load_result message_open_failed(const char *name, int error);
 // error line. 0, or -1 then. Every program calls it as it ends and fails when
 // its console output was lost.
 int message_flush_stdout();
+
+// text as the console shows a name or a label: the same bytes, except that
+// each byte that is not part of a printable character (ASCII from space to
+// '~', or well-formed UTF-8 past the C1 controls) is shown as '?'. Every
+// message applies it to its string arguments; the programs' own console lines
+// apply it to the names they echo.
+std::string message_printable(const char *text);
+std::string message_printable(const char *text, size_t length);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "actfile.h"
+#include "messages.h"
 #include "names.h"
 #include "pict2.h"
 #include "scene.h"
@@ -28,7 +29,7 @@ int object_announce_and_encode_as(const char *path, int j, object_encoding encod
 int object_save(const int *act, const char *mask, int j) {
     char name[NAME_SIZE];
     if (name_format(name, mask, j) != 0) return -1;
-    printf(" Saving calculated activation to %s...\n", name);
+    printf(" Saving calculated activation to %s...\n", message_printable(name).c_str());
     int result = act_save(act, name);
     printf("\n");
     return result;
@@ -42,7 +43,8 @@ int object_save_line(const int *act, const char *mask, const char *picture, int 
                      const char *extra) {
     char name[NAME_SIZE];
     if (name_format(name, mask, j) != 0 || act_save(act, name) != 0) return -1;
-    printf("picture=%s object=%d box=%d,%d,%d,%d file=%s%s%s\n", picture, j, object_x(j),
-           object_y(j), object_width(j), object_height(j), name, *extra ? " " : "", extra);
+    printf("picture=%s object=%d box=%d,%d,%d,%d file=%s%s%s\n", message_printable(picture).c_str(),
+           j, object_x(j), object_y(j), object_width(j), object_height(j),
+           message_printable(name).c_str(), *extra ? " " : "", extra);
     return 0;
 }

@@ -1,9 +1,11 @@
 // Reading the header of a binary PPM picture.
 #include "ppmheader.h"
 
-#include <cctype>
 #include <climits>
 #include <cstring>
+#include <string>
+
+#include "messages.h"
 
 static bool is_space(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -36,18 +38,26 @@ static bool skip_space(FILE *in) {
     return true;
 }
 
+// A token kept for a message, shown as the messages show names: the bytes
+// that are not part of a printable character become '?'.
+static void token_make_printable(char *token, size_t length) {
+    std::string shown = message_printable(token, length);
+    memcpy(token, shown.data(), length);
+    token[length] = '\0';
+}
+
 // Reads one token: the characters up to white space, '#' or the end of the
-// file, at most PPM_TOKEN_LIMIT + 1 of them. Stores at most size - 1, each
-// byte that does not print as '?'; returns the number read.
+// file, at most PPM_TOKEN_LIMIT + 1 of them. Stores at most size - 1 of them
+// in printable form; returns the number read.
 static size_t read_token(FILE *in, char *token, size_t size) {
     size_t length = 0;
     int c = EOF;
     while (length <= PPM_TOKEN_LIMIT && (c = getc(in)) != EOF && !is_space(c) && c != '#') {
-        if (length + 1 < size) token[length] = isprint(c) ? (char)c : '?';
+        if (length + 1 < size) token[length] = (char)c;
         length++;
     }
     if (length <= PPM_TOKEN_LIMIT && c != EOF) ungetc(c, in);
-    token[length + 1 < size ? length : size - 1] = '\0';
+    token_make_printable(token, length + 1 < size ? length : size - 1);
     return length;
 }
 
@@ -73,7 +83,7 @@ static bool read_number(FILE *in, const char *what, int *value, ppm_header *head
     }
     int c = EOF;
     while (length <= PPM_TOKEN_LIMIT && (c = getc(in)) != EOF && !is_space(c) && c != '#') {
-        if (length + 1 < sizeof shown) shown[length] = isprint(c) ? (char)c : '?';
+        if (length + 1 < sizeof shown) shown[length] = (char)c;
         if (length == 0 && c == '-')
             negative = true;
         else if (c < '0' || c > '9')
@@ -83,7 +93,7 @@ static bool read_number(FILE *in, const char *what, int *value, ppm_header *head
         length++;
     }
     if (length <= PPM_TOKEN_LIMIT && c != EOF) ungetc(c, in);
-    shown[length + 1 < sizeof shown ? length : sizeof shown - 1] = '\0';
+    token_make_printable(shown, length + 1 < sizeof shown ? length : sizeof shown - 1);
     if (length == 0) {
         snprintf(header->error, sizeof header->error, "the %s is missing", what);
         return false;

@@ -245,7 +245,7 @@ static int run(int argc, char *argv[]) {
     // Runs that share a network file take turns from loading it to saving it,
     // so each goes on from the network the one before saved and none is lost.
     folder_lock_file(net_file_name, "glimlearn");
-    printf("Loading network %s...\n", net_file_name);
+    printf("Loading network %s...\n", message_printable(net_file_name).c_str());
     // A missing network file is the first run, not a fault.
     if (net_load(net_file_name) == LOAD_FAILED) {
         char why[NAME_SIZE + 64];
@@ -263,7 +263,7 @@ static int run(int argc, char *argv[]) {
     else
         teach_patterns();
     test_recall();
-    printf("Saving network to %s...\n", net_file_name);
+    printf("Saving network to %s...\n", message_printable(net_file_name).c_str());
     memory_set_task("saving the network; the earlier network file is kept");
     if (net_save(net_file_name) != 0) whole = false;
     divergence_warn(net_file_name);

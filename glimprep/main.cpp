@@ -232,8 +232,10 @@ static int run(int argc, char *argv[]) {
         prep_levels_auto(raster, target);
     }
     if (!save_picture(arguments.output, raster)) return EXIT_FAILURE;
-    printf("Wrote %s from %s (%s, %ld x %ld)\n", arguments.output.c_str(), arguments.input,
-           prep_format_name(made.format), made.width, made.height);
+    printf("Wrote %s from %s (%s, %ld x %ld)\n",
+           message_printable(arguments.output.c_str()).c_str(),
+           message_printable(arguments.input).c_str(), prep_format_name(made.format), made.width,
+           made.height);
     return EXIT_SUCCESS;
 }
 

@@ -151,7 +151,7 @@ static int run(int argc, char *argv[]) {
     act_file_layout = ACT_LAYOUT_ROWS;
     if (!quiet) printf("Initializing network...\n");
     net_init();
-    if (!quiet) printf("Loading network %s...\n", net_file_name);
+    if (!quiet) printf("Loading network %s...\n", message_printable(net_file_name).c_str());
     // Recall in a network that did not load would write results that look
     // real; none are written instead.
     load_result loaded = net_load(net_file_name);

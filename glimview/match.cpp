@@ -34,10 +34,10 @@ int view_match(const char *result_name, char *const learned_names[], int count) 
         order[i] = i;
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return distance[a] < distance[b]; });
-    printf("Hamming distance from %s to each learned pattern (of %d units):\n", result_name,
-           NETSIZE);
+    printf("Hamming distance from %s to each learned pattern (of %d units):\n",
+           message_printable(result_name).c_str(), NETSIZE);
     for (int i : order)
-        printf("%5d  %s\n", distance[i], learned_names[i]);
+        printf("%5d  %s\n", distance[i], message_printable(learned_names[i]).c_str());
 
     int nearest = distance[order[0]];
     std::string names;
@@ -47,9 +47,11 @@ int view_match(const char *result_name, char *const learned_names[], int count) 
         names += learned_names[i];
     }
     if (nearest == 0)
-        printf("%s is exactly %s.\n", result_name, names.c_str());
+        printf("%s is exactly %s.\n", message_printable(result_name).c_str(),
+               message_printable(names.c_str()).c_str());
     else
-        printf("%s is none of them; nearest: %s (distance %d).\n", result_name, names.c_str(),
+        printf("%s is none of them; nearest: %s (distance %d).\n",
+               message_printable(result_name).c_str(), message_printable(names.c_str()).c_str(),
                nearest);
     return 0;
 }

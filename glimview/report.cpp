@@ -140,6 +140,14 @@ static bool read_labels(const char *name, std::vector<std::string> *labels) {
             fclose(in);
             return false;
         }
+        // A label is shown as text; a NUL would cut it where the console
+        // and the picture show it.
+        if (c == '\0') {
+            message_error("cannot read labels %s: line %d holds a NUL byte", name,
+                          (int)labels->size() + 1);
+            fclose(in);
+            return false;
+        }
         if (c != '\n') {
             line += (char)c;
             continue;
@@ -170,11 +178,12 @@ static void print_object(const report &result, int j) {
         printf(" verdict=recognised learned=%d label=%s\n", object.recognised,
                object.recognised < (int)result.labels.size() &&
                        !result.labels[object.recognised].empty()
-                   ? result.labels[object.recognised].c_str()
+                   ? message_printable(result.labels[object.recognised].c_str()).c_str()
                    : "-");
     else if (result.names_nearest && object.nearest >= 0)
         printf(" verdict=unknown learned=- nearest=%s nearest_bits=%d label=-\n",
-               report_label(result, object.nearest).c_str(), object.nearest_bits);
+               message_printable(report_label(result, object.nearest).c_str()).c_str(),
+               object.nearest_bits);
     else
         printf(" verdict=unknown learned=- label=-\n");
 }

@@ -108,14 +108,14 @@ int view_robustness(char *const pattern_names[], int count, const char *network_
 
     printf("Recall from noise in %s: of %d noisy copies of each pattern, how many settle back\n"
            "into it exactly (at most %d sweeps), by the number of units flipped.\n",
-           network_name, COPIES, RECALL_LIMIT);
+           message_printable(network_name).c_str(), COPIES, RECALL_LIMIT);
     printf("%-*s", name_width, "pattern");
     for (int level = 0; level < LEVELS; level++)
         printf(" %3d", level * LEVEL_STEP);
     printf("\n");
     std::vector<std::vector<int>> recovered(count, std::vector<int>(LEVELS, 0));
     for (int p = 0; p < count; p++) {
-        printf("%-*s", name_width, pattern_names[p]);
+        printf("%-*s", name_width, message_printable(pattern_names[p]).c_str());
         for (int level = 0; level < LEVELS; level++) {
             for (int copy = 0; copy < COPIES; copy++) {
                 noise_source source;

@@ -162,7 +162,8 @@ int view_settle(const char *pattern_name, const char *network_name, const char *
     int sweeps = (int)records.size() - 1;
     bool settled = records.back().changed == 0;
 
-    printf("Settling %s in %s, one sweep at a time (at most %d):\n", pattern_name, network_name,
+    printf("Settling %s in %s, one sweep at a time (at most %d):\n",
+           message_printable(pattern_name).c_str(), message_printable(network_name).c_str(),
            RECALL_LIMIT);
     printf("sweep  changed  energy\n");
     std::vector<bool> rose(records.size(), false);
