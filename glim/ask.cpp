@@ -1,11 +1,17 @@
-// glim ask and glim list: the model read, never changed.
+// glim ask and glim list: the model read, never changed; ask writes report
+// pictures only where -o or --pictures asks for them.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
+#include <sys/stat.h>
 
 #include "commands.h"
+#include "drawing.h"
 #include "messages.h"
 #include "model.h"
+#include "names.h"
 #include "netmeasure.h"
 #include "photo.h"
 #include "progress.h"
@@ -30,15 +36,106 @@ static void print_verdict(const model &m, const char *picture, int j, const foun
            v.recognised >= 0 ? "recognised" : "unknown", nearest, v.bits, m.limit, label);
 }
 
+// The report picture of each asked picture: none, the one -o names, or one
+// per picture in the --pictures folder. names is by operand, empty without.
+struct report_outputs {
+    std::string folder;
+    std::vector<std::string> names;
+};
+
+// FOLDER/NAME-report.png for picture FOLDER2/NAME.EXT, as glimview report
+// names its picture.
+static std::string report_name(const std::string &folder, const std::string &picture) {
+    size_t slash = picture.rfind('/');
+    std::string base = slash == std::string::npos ? picture : picture.substr(slash + 1);
+    size_t dot = base.rfind('.');
+    if (dot != std::string::npos && dot > 0) base.erase(dot);
+    if (folder != ".") base = folder + (folder.back() == '/' ? "" : "/") + base;
+    return base + "-report.png";
+}
+
+// Reads -o and --pictures. -1 to go on, or the exit status after a message.
+static int take_outputs(const command_args &args, report_outputs *outputs) {
+    bool one = args.has("-o"), many = args.has("--pictures");
+    if (!one && !many) return -1;
+    if (one && many) return command_usage_error("ask", "-o and --pictures exclude each other");
+    if (one) {
+        if (args.operands.size() != 1)
+            return command_usage_error("ask", "-o writes the report of one PICTURE; for more "
+                                              "give --pictures DIR");
+        const std::string &name = args.options.at("-o");
+        if (name.empty()) return command_usage_error("ask", "-o needs a file name");
+        outputs->names.push_back(name);
+        return -1;
+    }
+    outputs->folder = args.options.at("--pictures");
+    if (outputs->folder.empty()) return command_usage_error("ask", "--pictures needs a folder");
+    std::map<std::string, const std::string *> taken;
+    for (const std::string &picture : args.operands) {
+        outputs->names.push_back(report_name(outputs->folder, picture));
+        auto entry = taken.emplace(outputs->names.back(), &picture);
+        if (!entry.second) {
+            std::string what = "the reports of " + *entry.first->second + " and " + picture +
+                               " would both be " + outputs->names.back();
+            return command_usage_error("ask", what.c_str());
+        }
+    }
+    struct stat folder;
+    if (stat(outputs->folder.c_str(), &folder) == 0 && !S_ISDIR(folder.st_mode)) {
+        message_error("cannot write reports to %s: it is not a folder; nothing asked",
+                      outputs->folder.c_str());
+        return EXIT_FAILURE;
+    }
+    return -1;
+}
+
+// Refuses report names that are one of the run's inputs: the pictures and
+// the model's files. 0, or -1 after a message.
+static int check_outputs(const command_args &args, const model &m, const report_outputs &outputs) {
+    std::vector<std::string> files = {model_path(m, MODEL_MANIFEST), model_path(m, MODEL_NETWORK)};
+    for (const model_example &e : m.examples) {
+        files.push_back(model_example_file(m, e.number, ".act"));
+        files.push_back(model_example_file(m, e.number, ".ppm"));
+    }
+    std::vector<const char *> inputs;
+    for (const std::string &name : args.operands)
+        inputs.push_back(name.c_str());
+    for (const std::string &name : files)
+        inputs.push_back(name.c_str());
+    name_inputs set;
+    name_collect_inputs(&set, inputs.data(), (int)inputs.size());
+    for (const std::string &name : outputs.names)
+        if (name_check_output_in(name.c_str(), set) != 0) return -1;
+    return 0;
+}
+
+// Makes the --pictures folder when it is not there yet. 0, or -1 after a message.
+static int make_folder(const std::string &folder) {
+    if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return 0;
+    message_error("cannot make the folder %s: %s", folder.c_str(), strerror(errno));
+    return -1;
+}
+
 int command_ask(const command_args &args) {
     if (args.operands.empty()) return command_usage_error("ask", "give at least one PICTURE");
+    report_outputs outputs;
+    int status = take_outputs(args, &outputs);
+    if (status >= 0) return status;
+    bool drawing = !outputs.names.empty();
     model m;
     if (model_open_for_recall(args.model.c_str(), &m) != 0) return EXIT_FAILURE;
+    if (drawing) {
+        if (check_outputs(args, m, outputs) != 0 || model_read_pictures(&m) != 0)
+            return EXIT_FAILURE;
+        drawing_take_examples(m);
+    }
     // The examples' patterns are read once, with the network, for every picture.
     std::vector<const int *> examples = example_patterns(m);
     std::vector<unsigned char> raster(PHOTO_BYTES);
     std::vector<found_object> found;
+    std::vector<verdict> verdicts;
     bool failed = false;
+    bool folder_made = false;
     long count = (long)args.operands.size();
     for (long i = 0; i < count; i++) {
         const char *picture = args.operands[i].c_str();
@@ -55,11 +152,21 @@ int command_ask(const command_args &args) {
             progress_end();
             message_error("%s: no object found", picture);
         }
+        verdicts.resize(found.size());
         for (int j = 0; j < (int)found.size(); j++) {
-            verdict v;
-            if (!recognise_judge(examples, found[j].act, m.limit, &v)) return EXIT_FAILURE;
-            print_verdict(m, picture, j, found[j], v);
+            if (!recognise_judge(examples, found[j].act, m.limit, &verdicts[j]))
+                return EXIT_FAILURE;
+            print_verdict(m, picture, j, found[j], verdicts[j]);
         }
+        if (!drawing) continue;
+        progress_end();
+        if (!outputs.folder.empty() && !folder_made) {
+            if (make_folder(outputs.folder) != 0) return EXIT_FAILURE;
+            folder_made = true;
+        }
+        if (drawing_save_report(picture, raster.data(), found, verdicts,
+                                outputs.names[i].c_str()) != 0)
+            failed = true;
     }
     progress_end();
     return failed ? EXIT_FAILURE : EXIT_SUCCESS;

@@ -1,7 +1,7 @@
 // glim evaluate: asks about every picture of a TRUTH file and tells how often
 // the answer was right, wrong or unknown, as a confusion matrix and per
 // label. A picture's answer is the verdict on its largest object, the object
-// that glim teach takes by default.
+// that glim teach takes by default. -o draws the matrix as a picture too.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -11,8 +11,10 @@
 #include <set>
 
 #include "commands.h"
+#include "drawing.h"
 #include "messages.h"
 #include "model.h"
+#include "names.h"
 #include "photo.h"
 #include "progress.h"
 #include "recognise.h"
@@ -96,12 +98,35 @@ static void print_ratio(const char *name, int part, int whole) {
         printf(" %s=%.3f", name, (double)part / whole);
 }
 
+// Refuses a matrix picture over one of the run's inputs: the TRUTH file, its
+// pictures and the model's files. 0, or -1 after a message.
+static int check_output(const char *out, const char *truth_file,
+                        const std::vector<truth_line> &truth, const model &m) {
+    std::vector<std::string> names = {truth_file, model_path(m, MODEL_MANIFEST),
+                                      model_path(m, MODEL_NETWORK)};
+    for (const truth_line &line : truth)
+        names.push_back(line.picture);
+    for (const model_example &e : m.examples) {
+        names.push_back(model_example_file(m, e.number, ".act"));
+        names.push_back(model_example_file(m, e.number, ".ppm"));
+    }
+    std::vector<const char *> inputs;
+    for (const std::string &name : names)
+        inputs.push_back(name.c_str());
+    name_inputs set;
+    name_collect_inputs(&set, inputs.data(), (int)inputs.size());
+    return name_check_output_in(out, set);
+}
+
 int command_evaluate(const command_args &args) {
     if (args.operands.size() != 1) return command_usage_error("evaluate", "give one TRUTH file");
+    const char *out = args.has("-o") ? args.options.at("-o").c_str() : nullptr;
+    if (out && !*out) return command_usage_error("evaluate", "-o needs a file name");
     std::vector<truth_line> truth;
     if (!read_truth(args.operands[0].c_str(), &truth)) return EXIT_FAILURE;
     model m;
     if (model_open_for_recall(args.model.c_str(), &m) != 0) return EXIT_FAILURE;
+    if (out && check_output(out, args.operands[0].c_str(), truth, m) != 0) return EXIT_FAILURE;
     std::vector<const int *> examples;
     std::set<std::string> taught;
     for (const model_example &e : m.examples) {
@@ -109,8 +134,9 @@ int command_evaluate(const command_args &args) {
         taught.insert(e.label);
     }
 
-    std::map<std::pair<std::string, std::string>, int> counts; // (truth, answer)
-    std::vector<std::pair<std::string, std::string>> named;    // never taught, yet named
+    confusion matrix;
+    std::map<std::pair<std::string, std::string>, int> &counts = matrix.counts; // (truth, answer)
+    std::vector<std::pair<std::string, std::string>> named; // never taught, yet named
     std::set<std::string> labels = taught;
     int right = 0, wrong = 0, unknown = 0, asked = 0;
     bool failed = false;
@@ -140,7 +166,8 @@ int command_evaluate(const command_args &args) {
     print_ratio("accuracy", right, asked);
     printf("\n");
     // The matrix: a row per truth, a column per answer, "-" last in both.
-    std::vector<std::string> order(labels.begin(), labels.end());
+    std::vector<std::string> &order = matrix.order;
+    order.assign(labels.begin(), labels.end());
     order.push_back(NOTHING);
     const char *corner = "truth\\answer";
     size_t width = 6;
@@ -173,5 +200,6 @@ int command_evaluate(const command_args &args) {
     }
     for (const auto &entry : named)
         printf("never-taught picture=%s named=%s\n", entry.first.c_str(), entry.second.c_str());
+    if (out && drawing_save_matrix(matrix, out) != 0) return EXIT_FAILURE;
     return failed ? EXIT_FAILURE : EXIT_SUCCESS;
 }

@@ -49,7 +49,14 @@ static const char *const ask_help[] = {
     "An object is recognised when it settles into an example's pattern and\n",
     "settling changed at most L units (bits); nearest names the example it\n",
     "settled into or, when it settled into none, the one nearest its encoding.\n",
-    "The label runs to the end of the line. Nothing but stdout is written.\n",
+    "The label runs to the end of the line.\n",
+    "Options:\n",
+    "  -o FILE.png       with one PICTURE: write its report picture to FILE.png,\n",
+    "                    as glimview report draws it\n",
+    "  --pictures DIR    write each PICTURE's report picture to DIR/NAME-report.png\n",
+    "                    (NAME the picture's name less its extension); DIR is made\n",
+    "                    when it is missing\n",
+    "Without them nothing but stdout is written.\n",
     nullptr,
 };
 static const char *const list_help[] = {
@@ -69,6 +76,8 @@ static const char *const evaluate_help[] = {
     "the counts right, wrong and unknown with the accuracy, the confusion\n",
     "matrix (a row per truth, a column per answer, - for unknown), each label's\n",
     "precision and recall, and every never-taught picture that got a name.\n",
+    "Options:\n",
+    "  -o FILE.png       also draw the confusion matrix as a PNG picture\n",
     nullptr,
 };
 static const char *const help_help[] = {
@@ -78,6 +87,8 @@ static const char *const help_help[] = {
 
 static const option_rule teach_options[] = {
     {"--object", true}, {"--all", false}, {"--min-size", true}, {nullptr, false}};
+static const option_rule ask_options[] = {{"-o", true}, {"--pictures", true}, {nullptr, false}};
+static const option_rule evaluate_options[] = {{"-o", true}, {nullptr, false}};
 static const option_rule no_options[] = {{nullptr, false}};
 
 static int command_help(const command_args &args);
@@ -86,14 +97,15 @@ static const glim_command commands[] = {
     {"teach", "teach [--object N | --all [--min-size PIXELS]] LABEL PICTURE...",
      "store the largest object of each picture as an example of LABEL", teach_help, teach_options,
      command_teach},
-    {"ask", "ask PICTURE...", "which taught object each object of each picture is", ask_help,
-     no_options, command_ask},
+    {"ask", "ask [-o FILE.png | --pictures DIR] PICTURE...",
+     "which taught object each object of each picture is", ask_help, ask_options, command_ask},
     {"list", "list", "the labels, their examples and the network's health", list_help, no_options,
      command_list},
     {"forget", "forget LABEL", "remove a label's examples and teach again", forget_help, no_options,
      command_forget},
-    {"evaluate", "evaluate TRUTH.csv", "how often ask is right on pictures whose answer you know",
-     evaluate_help, no_options, command_evaluate},
+    {"evaluate", "evaluate [-o FILE.png] TRUTH.csv",
+     "how often ask is right on pictures whose answer you know", evaluate_help, evaluate_options,
+     command_evaluate},
     {"help", "help [COMMAND]", "this list, or a command's help", help_help, no_options,
      command_help},
 };

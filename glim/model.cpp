@@ -28,7 +28,7 @@ std::string model_path(const model &m, const char *name) {
     return m.folder + (m.folder.back() == '/' ? "" : "/") + name;
 }
 
-static std::string example_file(const model &m, int number, const char *extension) {
+std::string model_example_file(const model &m, int number, const char *extension) {
     return model_path(
         m, (std::string(MODEL_EXAMPLES) + "/" + std::to_string(number) + extension).c_str());
 }
@@ -296,7 +296,7 @@ int model_open(const char *folder, bool create, model *m) {
     if (!read) return -1;
     m->exists = true;
     for (model_example &e : m->examples) {
-        std::string pattern = example_file(*m, e.number, ".act");
+        std::string pattern = model_example_file(*m, e.number, ".act");
         if (act_load(e.act, pattern.c_str()) != LOAD_OK) {
             message_error("%s: the example's pattern does not load; the model was not changed",
                           pattern.c_str());
@@ -324,7 +324,8 @@ static bool read_example_picture(const std::string &path, std::vector<unsigned c
 
 int model_read_pictures(model *m) {
     for (model_example &e : m->examples)
-        if (e.rgb.empty() && !read_example_picture(example_file(*m, e.number, ".ppm"), &e.rgb))
+        if (e.rgb.empty() &&
+            !read_example_picture(model_example_file(*m, e.number, ".ppm"), &e.rgb))
             return -1;
     return 0;
 }
@@ -429,8 +430,8 @@ int model_save(model *m) {
     }
     for (model_example &e : m->examples) {
         if (!e.fresh) continue;
-        if (act_save(e.act, example_file(*m, e.number, ".act").c_str()) != 0 ||
-            !save_picture(example_file(*m, e.number, ".ppm"), e.rgb))
+        if (act_save(e.act, model_example_file(*m, e.number, ".act").c_str()) != 0 ||
+            !save_picture(model_example_file(*m, e.number, ".ppm"), e.rgb))
             return -1;
     }
     std::string network;

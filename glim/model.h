@@ -55,6 +55,9 @@ struct model {
 // The path of name inside the model folder.
 std::string model_path(const model &m, const char *name);
 
+// The path of an example's file: examples/NUMBER.act or examples/NUMBER.ppm.
+std::string model_example_file(const model &m, int number, const char *extension);
+
 // Whether label can name examples: not empty, at most 64 bytes, no control
 // characters, no '/' or ',' (labels go into TRUTH files), not "-". false
 // after a message.

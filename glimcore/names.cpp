@@ -121,8 +121,7 @@ void name_collect_inputs(name_inputs *set, const char *const inputs[], int input
     }
 }
 
-// Refuses output when it is one of inputs.
-static int check_one_output(const char *output, const name_inputs &inputs) {
+int name_check_output_in(const char *output, const name_inputs &inputs) {
     struct stat output_stat;
     if (stat(output, &output_stat) != 0) return 0;
     auto hit = inputs.files.find({output_stat.st_dev, output_stat.st_ino});
@@ -134,14 +133,14 @@ static int check_one_output(const char *output, const name_inputs &inputs) {
 int name_check_output(const char *output, const char *const inputs[], int input_count) {
     name_inputs set;
     name_collect_inputs(&set, inputs, input_count);
-    return check_one_output(output, set);
+    return name_check_output_in(output, set);
 }
 
 int name_check_outputs(const char *mask, int count, const name_inputs &inputs) {
     for (int j = 0; j < count; j++) {
         char name[NAME_SIZE];
         if (name_format(name, mask, j) != 0) return -1;
-        if (check_one_output(name, inputs) != 0) return -1;
+        if (name_check_output_in(name, inputs) != 0) return -1;
     }
     return 0;
 }

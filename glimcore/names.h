@@ -68,6 +68,9 @@ void name_collect_inputs(name_inputs *set, const char *const inputs[], int input
 // after an error line on stderr.
 int name_check_output(const char *output, const char *const inputs[], int input_count);
 
+// The same against inputs collected once, for a run that writes many outputs.
+int name_check_output_in(const char *output, const name_inputs &inputs);
+
 // Refuses a mask whose name for one of the file numbers 0 to count - 1 is one
 // of the input files, as name_check_output does for one name. 0 when no
 // output hits an input; -1 after an error line on stderr.

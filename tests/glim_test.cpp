@@ -4,9 +4,11 @@
 // changes a file.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "decode.h"
 #include "run_program.h"
 
 namespace {
@@ -21,18 +23,51 @@ run_result glim(const scratch_dir &dir, const std::vector<std::string> &args,
     return run_in(dir, GLIM_PATH, args, options);
 }
 
+// Every file of the folder sub of dir, by name with the folder before it.
+void add_files(const scratch_dir &dir, const std::string &sub,
+               std::map<std::string, std::string> *files) {
+    std::string path = dir.path() + "/" + sub;
+    if (DIR *folder = opendir(path.c_str())) {
+        while (dirent *entry = readdir(folder))
+            if (entry->d_name[0] != '.')
+                (*files)[sub + "/" + entry->d_name] = read_file(path + "/" + entry->d_name);
+        closedir(folder);
+    }
+}
+
 // Every file of the folder and of its examples/ folder, by name.
 std::map<std::string, std::string> model_files(const scratch_dir &dir) {
     std::map<std::string, std::string> files = dir.files();
-    std::string examples = dir.path() + "/examples";
-    if (DIR *folder = opendir(examples.c_str())) {
-        while (dirent *entry = readdir(folder))
-            if (entry->d_name[0] != '.')
-                files[std::string("examples/") + entry->d_name] =
-                    read_file(examples + "/" + entry->d_name);
-        closedir(folder);
-    }
+    add_files(dir, "examples", &files);
     return files;
+}
+
+// The value of KEY in the model's manifest ("KEY VALUE" lines).
+std::string manifest_value(const scratch_dir &dir, const std::string &key) {
+    std::string manifest = dir.read("glim-model.txt");
+    size_t at = manifest.find("\n" + key + " ");
+    if (at == std::string::npos) return "";
+    at += key.size() + 2;
+    return manifest.substr(at, manifest.find('\n', at) - at);
+}
+
+// How many pixels of the picture file have the colour, decoded as glimprep
+// decodes (16-bit samples, 8-bit values times 257).
+int pixels_of(const scratch_dir &dir, const std::string &name, const std::array<int, 3> &colour) {
+    std::string bytes = dir.read(name);
+    prep_picture picture;
+    char error[PREP_ERROR_SIZE];
+    if (!prep_decode((const unsigned char *)bytes.data(), bytes.size(), prep_decode_options(),
+                     &picture, error)) {
+        ADD_FAILURE() << name << ": " << error;
+        return -1;
+    }
+    int count = 0;
+    for (size_t p = 0; p + 2 < picture.samples.size(); p += 3)
+        count += picture.samples[p] == colour[0] * 257 &&
+                 picture.samples[p + 1] == colour[1] * 257 &&
+                 picture.samples[p + 2] == colour[2] * 257;
+    return count;
 }
 
 // Teaches the five shapes of train.ppm, each under its name.
@@ -137,11 +172,54 @@ TEST(Glim, EvaluateCountsRightWrongAndUnknownAnswers) {
                        "label=ring precision=- recall=-\n"
                        "label=square precision=- recall=-\n"
                        "label=triangle precision=- recall=0.000\n");
+    // The matrix as a picture: the two right answers in full green, the
+    // unknown triangle in full red, cells of equal size.
+    run_result drawn = glim(dir, {"evaluate", "-o", "matrix.png", "truth.csv"});
+    EXPECT_EQ(drawn.status, 0) << drawn.err;
+    EXPECT_EQ(drawn.out, run.out);
+    EXPECT_EQ(drawn.err, "glim: wrote matrix.png\n");
+    int green = pixels_of(dir, "matrix.png", {40, 160, 60});
+    int red = pixels_of(dir, "matrix.png", {210, 50, 50});
+    EXPECT_GT(red, 100);
+    EXPECT_EQ(green, 2 * red);
+
     dir.write("bad.csv", "test-1.ppm\n");
     run = glim(dir, {"evaluate", "bad.csv"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "glim: bad.csv: line 1: give picture,label (or picture,- where nothing "
                        "taught is shown)\n");
+}
+
+// ask -o draws what glimview report draws for the same learned objects,
+// labels, network and limit; --pictures draws one such picture per picture.
+TEST(Glim, AskWritesTheReportPicturesThatGlimviewReportDraws) {
+    scratch_dir dir;
+    copy_samples(dir);
+    teach_shapes(dir);
+    ASSERT_EQ(glim(dir, {"teach", "--object", "5", "bar", "train.ppm"}).status, 0);
+    const std::string plain = glim(dir, {"ask", "test-1.ppm"}).out;
+    run_result run = glim(dir, {"ask", "-o", "report.png", "test-1.ppm"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, plain);
+    EXPECT_EQ(run.err, "glim: wrote report.png\n");
+
+    dir.write("labels.txt", "square\ndisc\ntriangle\nring\ncross\nbar\n");
+    run = run_in(dir, GLIMVIEW_PATH,
+                 {"report", "test-1.ppm", "--learned", "train.ppm", "--labels", "labels.txt",
+                  "--encoding", manifest_value(dir, "encoding"), "--limit",
+                  manifest_value(dir, "limit"), "-o", "view.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(dir.read("report.png"), dir.read("view.png"));
+
+    run = glim(dir, {"ask", "--pictures", "reports", "test-1.ppm", "train.ppm"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, plain + glim(dir, {"ask", "train.ppm"}).out);
+    EXPECT_EQ(run.err,
+              "glim: wrote reports/test-1-report.png\nglim: wrote reports/train-report.png\n");
+    std::map<std::string, std::string> reports;
+    add_files(dir, "reports", &reports);
+    EXPECT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports["reports/test-1-report.png"], dir.read("report.png"));
 }
 
 // The network is taught from every example in an order of their own, so
@@ -165,6 +243,8 @@ TEST(Glim, BadInputLeavesTheModelByteForByte) {
     copy_samples(dir);
     ASSERT_EQ(glim(dir, {"teach", "--object", "1", "disc", "train.ppm"}).status, 0);
     dir.write("notes.txt", "not a picture\n");
+    dir.write("test-1-report.png", "a picture of the user's\n");
+    dir.write("truth.csv", "test-1.ppm,disc\n");
     mkdir((dir.path() + "/empty").c_str(), 0700);
     const std::map<std::string, std::string> model = model_files(dir);
     struct {
@@ -196,6 +276,27 @@ TEST(Glim, BadInputLeavesTheModelByteForByte) {
         {{"teach", "--object", "9", "ball", "train.ppm"}, 1, "glim: train.ppm: no object 9"},
         {{"forget", "ball"}, 1, "glim: forget: no examples labelled 'ball'"},
         {{"ask", "missing.ppm"}, 1, "glim: missing.ppm: cannot open"},
+        {{"ask", "-o", "a.png", "test-1.ppm", "test-2.ppm"},
+         2,
+         "glim: cannot run ask: -o writes the report of one PICTURE; for more give --pictures"},
+        {{"ask", "-o", "a.png", "--pictures", "out", "test-1.ppm"},
+         2,
+         "glim: cannot run ask: -o and --pictures exclude each other"},
+        {{"ask", "--pictures", "out", "test-1.ppm", "./test-1.ppm"},
+         2,
+         "glim: cannot run ask: the reports of test-1.ppm and ./test-1.ppm would both be "
+         "out/test-1-report.png"},
+        {{"ask", "--pictures", "notes.txt", "test-1.ppm"},
+         1,
+         "glim: cannot write reports to notes.txt: it is not a folder"},
+        {{"ask", "--pictures", ".", "test-1.ppm", "test-1-report.png"},
+         1,
+         "glim: cannot write test-1-report.png: it is the input file test-1-report.png; nothing "
+         "written\n"},
+        {{"ask", "-o", "glimnet.net", "test-1.ppm"}, 1, "glim: cannot write glimnet.net: it is"},
+        {{"ask", "-o", "examples/0.ppm", "test-1.ppm"}, 1, "glim: cannot write examples/0.ppm"},
+        {{"evaluate", "-o", "truth.csv", "truth.csv"}, 1, "glim: cannot write truth.csv: it is"},
+        {{"evaluate", "-o", "test-1.ppm", "truth.csv"}, 1, "glim: cannot write test-1.ppm: it is"},
         {{"--model", "empty", "ask", "test-1.ppm"}, 1, "glim: model empty: not a glim model"},
         {{"--model", "notes.txt", "list"}, 1, "glim: model notes.txt: not a folder"},
         {{"--model", "nowhere", "list"}, 1, "glim: model nowhere: no such folder"},
