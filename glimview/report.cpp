@@ -203,132 +203,36 @@ static void print_settings(const report &result, const encoding_choice &choice, 
            limit_given ? "option" : "patterns");
 }
 
-struct report_arguments {
-    const char *picture = nullptr;
-    std::vector<const char *> learned;
-    const char *network = "glimnet.net";
-    const char *labels = nullptr;
-    std::string out;
-    int limit = REPORT_DEFAULT_LIMIT;
-    bool limit_given = false;
-    // --encoding and --sizes: the encoding of every object, and the sizes
-    // each learned object is encoded at. Either one asks for the limit
-    // derived from the learned patterns and for the nearest object of each
-    // unknown one.
-    encoding_choice choice;
-    bool chosen = false;
-};
-
-static bool usage_error(const char *reason) {
-    message_error("cannot run report: %s; see glimview --help", reason);
-    return false;
-}
-
-// False when the report cannot be made; *status is then the exit status of
-// a shared option, or stays -1 after a message.
-static bool take_arguments(int argc, char *argv[], report_arguments *args, int *status) {
-    bool options_done = false;
-    bool after_learned = false; // the operands right after --learned's value are more of them
-    for (int i = 0; i < argc; i++) {
-        const char *arg = argv[i];
-        if (options_done || arg[0] != '-' || arg[1] == '\0') {
-            if (after_learned && args->picture) {
-                args->learned.push_back(arg);
-                continue;
-            }
-            if (args->picture) return usage_error("give one picture; more go with --learned");
-            args->picture = arg;
-            continue;
-        }
-        if (strcmp(arg, "--") == 0) {
-            options_done = true;
-            continue;
-        }
-        bool known = strcmp(arg, "--learned") == 0 || strcmp(arg, "--net") == 0 ||
-                     strcmp(arg, "--labels") == 0 || strcmp(arg, "--limit") == 0 ||
-                     strcmp(arg, "-o") == 0;
-        if (!known) {
-            *status = glimview_option(arg);
-            return false;
-        }
-        if (i + 1 == argc) {
-            message_error("cannot run report: %s needs a value; see glimview --help", arg);
-            return false;
-        }
-        const char *value = argv[++i];
-        after_learned = strcmp(arg, "--learned") == 0;
-        if (strcmp(arg, "--learned") == 0) {
-            args->learned.push_back(value);
-        } else if (strcmp(arg, "--net") == 0) {
-            args->network = value;
-        } else if (strcmp(arg, "--labels") == 0) {
-            args->labels = value;
-        } else if (strcmp(arg, "-o") == 0) {
-            args->out = value;
-        } else {
-            if (view_scan_number(value, NETSIZE, &args->limit) != 0)
-                return usage_error("--limit takes a number of bits from 0 to 256");
-            args->limit_given = true;
-        }
-    }
-    if (!args->picture) return usage_error("give a picture");
-    if (args->learned.empty()) return usage_error("give the training pictures with --learned");
-    if (args->out.empty()) {
-        // PICTURE-report.png in the current directory.
-        const char *slash = strrchr(args->picture, '/');
-        std::string base = slash ? slash + 1 : args->picture;
-        size_t dot = base.rfind('.');
-        if (dot != std::string::npos && dot > 0) base.erase(dot);
-        args->out = base + "-report.png";
-    }
-    return true;
-}
-
 // Every picture and the labels file are looked at before any is read: a
 // FIFO, a device or a folder among them is refused before the work starts.
-static bool inputs_are_files(const report_arguments &args) {
-    if (scene_check_picture(args.picture) != 0) return false;
-    for (const char *name : args.learned)
+static bool inputs_are_files(const view_request &request) {
+    if (scene_check_picture(request.operands[0]) != 0) return false;
+    for (const char *name : request.learned)
         if (scene_check_picture(name) != 0) return false;
     struct stat st;
-    if (args.labels && stat(args.labels, &st) == 0 && !S_ISREG(st.st_mode)) {
-        message_error("cannot read labels %s: it is not a regular file", args.labels);
+    if (request.labels && stat(request.labels, &st) == 0 && !S_ISREG(st.st_mode)) {
+        message_error("cannot read labels %s: it is not a regular file", request.labels);
         return false;
     }
     return true;
 }
 
-// A picture written over an input would destroy the user's work.
-static bool out_is_input(const report_arguments &args) {
-    std::vector<const char *> inputs = args.learned;
-    inputs.push_back(args.picture);
-    inputs.push_back(args.network);
-    if (args.labels) inputs.push_back(args.labels);
-    return name_check_output(args.out.c_str(), inputs.data(), (int)inputs.size()) != 0;
-}
-
-int view_report(int argc, char *argv[]) {
-    report_arguments args;
-    // --encoding and --sizes first, in the reader that glimcut and glimsee
-    // share; it counts from argv[1].
-    std::vector<char *> all = {const_cast<char *>("report")};
-    all.insert(all.end(), argv, argv + argc);
-    all.push_back(nullptr);
-    int all_count = argc + 1;
-    int status = encoding_take_options(&all_count, all.data(), &args.choice, true);
-    if (status >= 0) return status;
-    args.chosen = all_count != argc + 1;
-    if (!take_arguments(all_count - 1, all.data() + 1, &args, &status)) return status;
-    if (out_is_input(args) || !inputs_are_files(args)) return -1;
+int view_report(const view_request &request) {
+    if (request.learned.empty()) {
+        message_error("cannot run report: give the training pictures with --learned; see "
+                      "glimview --help");
+        return -1;
+    }
+    if (!inputs_are_files(request)) return -1;
     report result;
-    result.limit = args.limit;
-    result.names_nearest = args.chosen;
-    if (args.labels && !read_labels(args.labels, &result.labels)) return -1;
+    result.limit = request.limit;
+    result.names_nearest = request.chosen;
+    if (request.labels && !read_labels(request.labels, &result.labels)) return -1;
 
     // The learned patterns: every training picture's objects in glimcut's
     // order, numbered on from one picture to the next.
-    const encoding_choice &choice = args.choice;
-    for (const char *name : args.learned) {
+    const encoding_choice &choice = request.choice;
+    for (const char *name : request.learned) {
         report_picture picture;
         if (!read_picture(name, &picture)) return -1;
         std::vector<report_box> boxes;
@@ -347,8 +251,8 @@ int view_report(int argc, char *argv[]) {
     }
     // A labels file of another length names the objects wrongly from the
     // first one it misses; the report goes on, but says so.
-    if (args.labels && result.labels.size() != result.learned.size())
-        message_error("labels file %s: %d labels for %d learned objects", args.labels,
+    if (request.labels && result.labels.size() != result.learned.size())
+        message_error("labels file %s: %d labels for %d learned objects", request.labels,
                       (int)result.labels.size(), (int)result.learned.size());
     if (result.learned.empty()) {
         message_error("cannot make a report: the training pictures hold no objects");
@@ -362,20 +266,20 @@ int view_report(int argc, char *argv[]) {
         objects.push_back(pattern.object);
     }
     // No pattern can lie within the derived limit of two objects' patterns.
-    if (args.chosen && !args.limit_given)
+    if (request.chosen && !request.limit_given)
         result.limit = verdict_limit(patterns.data(), objects.data(), (int)patterns.size());
-    if (view_load_network(args.network) != 0) return -1;
+    if (view_load_network(request.network) != 0) return -1;
     // Settling in a network whose weights ran away says little about the
     // objects: the verdicts are given, with a warning.
     int diverged = net_count_diverged();
     if (diverged > 0)
         message_error("warning: network %s: %d of %d weights and thresholds are infinite, NaN or "
                       "beyond %G: learning diverged and the verdicts are unreliable",
-                      args.network, diverged, weightsize + NETSIZE, NET_DIVERGED_MAGNITUDE);
+                      request.network, diverged, weightsize + NETSIZE, NET_DIVERGED_MAGNITUDE);
 
     std::vector<report_box> boxes;
     std::vector<std::vector<int>> acts;
-    if (!read_picture(args.picture, &result.subject)) return -1;
+    if (!read_picture(request.operands[0], &result.subject)) return -1;
     const double size_as_seen = 1.0;
     cut_objects(result.subject, choice.encoding, &size_as_seen, 1, &boxes, &acts);
     for (size_t j = 0; j < boxes.size(); j++) {
@@ -405,11 +309,11 @@ int view_report(int argc, char *argv[]) {
         }
         result.objects.push_back(object);
     }
-    if (args.chosen) print_settings(result, choice, args.limit_given);
+    if (request.chosen) print_settings(result, choice, request.limit_given);
     for (int j = 0; j < (int)result.objects.size(); j++)
         print_object(result, j);
     if ((int)result.learned.size() > REPORT_STRIP_MOST)
         message_note("the picture shows the first %d of the %d learned objects",
                      REPORT_STRIP_MOST, (int)result.learned.size());
-    return report_draw(result, args.out.c_str());
+    return report_draw(result, request.out_name);
 }

@@ -10,11 +10,6 @@
 #include "encoding.h"
 #include "net.h"
 
-// The default --limit: how many units settling may change an object's
-// encoding for the object to count as the learned object it settles into. Chosen by measuring
-// learned shapes moved, scaled and recoloured against shapes never learned (see the README).
-constexpr int REPORT_DEFAULT_LIMIT = 6;
-
 // The picture draws at most this many learned objects (ten columns of the
 // strip), the first ones; the lines on stdout cover them all. Thousands of
 // training pictures would otherwise make a picture wider than a PNG may be.

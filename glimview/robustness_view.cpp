@@ -95,17 +95,29 @@ static void draw_robustness(canvas *picture, const std::vector<std::vector<int>>
     plot_legend_entry(picture, legend_left, legend_top, BLACK, 3, "mean");
 }
 
-int view_robustness(char *const pattern_names[], int count, const char *network_name,
-                    const char *out_name) {
-    if (view_load_network(network_name) != 0) return -1;
-    std::vector<std::vector<int>> patterns;
-    if (view_load_patterns(pattern_names, count, &patterns) != 0) return -1;
+// For each pattern and noise level, how many of the COPIES noisy copies
+// settle back into the pattern exactly.
+static std::vector<std::vector<int>>
+robustness_count(const std::vector<std::vector<int>> &patterns) {
+    std::vector<std::vector<int>> recovered(patterns.size(), std::vector<int>(LEVELS, 0));
+    for (size_t p = 0; p < patterns.size(); p++)
+        for (int level = 0; level < LEVELS; level++)
+            for (int copy = 0; copy < COPIES; copy++) {
+                noise_source source;
+                noise_seed(&source, patterns[p].data(), level * LEVEL_STEP, copy, NOISE_SALT);
+                recovered[p][level] +=
+                    noise_comes_back(&source, patterns[p].data(), level * LEVEL_STEP, RECALL_LIMIT);
+            }
+    return recovered;
+}
+
+static void robustness_print(const std::vector<std::vector<int>> &recovered,
+                             char *const pattern_names[], int count, const char *network_name) {
     int name_width = (int)strlen("pattern");
     for (int p = 0; p < count; p++) {
         int length = (int)strlen(pattern_names[p]);
         if (length > name_width) name_width = length;
     }
-
     printf("Recall from noise in %s: of %d noisy copies of each pattern, how many settle back\n"
            "into it exactly (at most %d sweeps), by the number of units flipped.\n",
            message_printable(network_name).c_str(), COPIES, RECALL_LIMIT);
@@ -113,21 +125,21 @@ int view_robustness(char *const pattern_names[], int count, const char *network_
     for (int level = 0; level < LEVELS; level++)
         printf(" %3d", level * LEVEL_STEP);
     printf("\n");
-    std::vector<std::vector<int>> recovered(count, std::vector<int>(LEVELS, 0));
     for (int p = 0; p < count; p++) {
         printf("%-*s", name_width, message_printable(pattern_names[p]).c_str());
-        for (int level = 0; level < LEVELS; level++) {
-            for (int copy = 0; copy < COPIES; copy++) {
-                noise_source source;
-                noise_seed(&source, patterns[p].data(), level * LEVEL_STEP, copy, NOISE_SALT);
-                recovered[p][level] +=
-                    noise_comes_back(&source, patterns[p].data(), level * LEVEL_STEP, RECALL_LIMIT);
-            }
+        for (int level = 0; level < LEVELS; level++)
             printf(" %3d", recovered[p][level]);
-        }
         printf("\n");
     }
+}
 
+int view_robustness(char *const pattern_names[], int count, const char *network_name,
+                    const char *out_name) {
+    if (view_load_network(network_name) != 0) return -1;
+    std::vector<std::vector<int>> patterns;
+    if (view_load_patterns(pattern_names, count, &patterns) != 0) return -1;
+    std::vector<std::vector<int>> recovered = robustness_count(patterns);
+    robustness_print(recovered, pattern_names, count, network_name);
     canvas picture;
     draw_robustness(&picture, recovered, pattern_names, count, network_name);
     return view_save_picture(&picture, out_name);

@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "actfile.h"
@@ -143,12 +145,10 @@ static void draw_settling(canvas *picture, const std::vector<sweep_record> &reco
     }
 }
 
-int view_settle(const char *pattern_name, const char *network_name, const char *out_name) {
-    if (view_load_network(network_name) != 0) return -1;
-    sweep_record record = {std::vector<int>(NETSIZE, 0), -1, 0.0, 0.0};
-    if (act_load(record.state.data(), pattern_name) != LOAD_OK) return -1;
-
-    // Sweeps run until one changes nothing, as net_iterate stops.
+// The pattern as read, then each sweep until one changes nothing (as
+// net_iterate stops) or RECALL_LIMIT sweeps have run.
+static std::vector<sweep_record> settle_sweeps(std::vector<int> state) {
+    sweep_record record = {std::move(state), -1, 0.0, 0.0};
     std::vector<sweep_record> records;
     record.energy = net_energy(record.state.data());
     record.scale = net_energy_scale(record.state.data());
@@ -159,40 +159,66 @@ int view_settle(const char *pattern_name, const char *network_name, const char *
         record.scale = net_energy_scale(record.state.data());
         records.push_back(record);
     }
-    int sweeps = (int)records.size() - 1;
-    bool settled = records.back().changed == 0;
+    return records;
+}
 
-    printf("Settling %s in %s, one sweep at a time (at most %d):\n",
-           message_printable(pattern_name).c_str(), message_printable(network_name).c_str(),
-           RECALL_LIMIT);
-    printf("sweep  changed  energy\n");
+// For each sweep, whether the energy rose in it.
+static std::vector<bool> settle_rises(const std::vector<sweep_record> &records) {
     std::vector<bool> rose(records.size(), false);
-    int rises = 0;
-    for (int k = 0; k <= sweeps; k++) {
-        if (k > 0) rose[k] = energy_rose(records[k - 1], records[k]);
-        rises += rose[k];
-        if (k == 0)
-            printf("%5d        -  %.10G\n", k, records[k].energy);
-        else
-            printf("%5d  %7d  %.10G%s\n", k, records[k].changed, records[k].energy,
-                   rose[k] ? "  rose" : "");
-    }
+    for (size_t k = 1; k < records.size(); k++)
+        rose[k] = energy_rose(records[k - 1], records[k]);
+    return rose;
+}
+
+// The caption of the picture, which the table's last lines repeat.
+static std::string settle_caption(const std::vector<sweep_record> &records,
+                                  const char *pattern_name, const char *network_name) {
+    int sweeps = (int)records.size() - 1;
     char caption[512];
-    if (settled)
+    if (records.back().changed == 0)
         snprintf(caption, sizeof caption, "%s in %s: settled after %d sweep%s", pattern_name,
                  network_name, sweeps, sweeps == 1 ? "" : "s");
     else
         snprintf(caption, sizeof caption, "%s in %s: not settled after %d sweeps", pattern_name,
                  network_name, sweeps);
-    printf("%s.\n", caption);
+    return caption;
+}
+
+static void settle_print(const std::vector<sweep_record> &records, const std::vector<bool> &rose,
+                         const char *pattern_name, const char *network_name,
+                         const std::string &caption) {
+    printf("Settling %s in %s, one sweep at a time (at most %d):\n",
+           message_printable(pattern_name).c_str(), message_printable(network_name).c_str(),
+           RECALL_LIMIT);
+    printf("sweep  changed  energy\n");
+    int rises = 0;
+    for (size_t k = 0; k < records.size(); k++) {
+        rises += rose[k];
+        if (k == 0)
+            printf("%5d        -  %.10G\n", 0, records[k].energy);
+        else
+            printf("%5d  %7d  %.10G%s\n", (int)k, records[k].changed, records[k].energy,
+                   rose[k] ? "  rose" : "");
+    }
+    printf("%s.\n", caption.c_str());
     if (rises > 0)
         printf("The energy rose in %d sweep%s, which recall in a network of finite weights never "
                "does; %d of its weights and thresholds are infinite, NaN or beyond %G.\n",
                rises, rises == 1 ? "" : "s", net_count_diverged(), NET_DIVERGED_MAGNITUDE);
     else
         printf("The energy never rose.\n");
+}
 
+int view_settle(const char *pattern_name, const char *network_name, const char *out_name) {
+    if (view_load_network(network_name) != 0) return -1;
+    std::vector<int> pattern(NETSIZE, 0);
+    if (act_load(pattern.data(), pattern_name) != LOAD_OK) return -1;
+
+    std::vector<sweep_record> records = settle_sweeps(pattern);
+    std::vector<bool> rose = settle_rises(records);
+    std::string caption = settle_caption(records, pattern_name, network_name);
+    settle_print(records, rose, pattern_name, network_name, caption);
     canvas picture;
-    draw_settling(&picture, records, rose, caption);
+    draw_settling(&picture, records, rose, caption.c_str());
     return view_save_picture(&picture, out_name);
 }

@@ -6,7 +6,39 @@
 #include <vector>
 
 #include "canvas.h"
+#include "encoding.h"
 #include "netmargin.h"
+
+// The default --limit: how many units settling may change an object's
+// encoding for the object to count as the learned object it settles into. Chosen by measuring
+// learned shapes moved, scaled and recoloured against shapes never learned (see the README).
+constexpr int REPORT_DEFAULT_LIMIT = 6;
+
+// What a command line asks of a view, as the reader of glimview's commands
+// (view_table.cpp) has checked it against the view's entry: the operands
+// in their number, the output name (the default when -o gave none) that
+// replaces no input, and the values of the options the view takes.
+struct view_request {
+    std::vector<char *> operands;
+    const char *out_name = nullptr;        // null for a view that writes no picture
+    const char *network = nullptr;         // --net FILE, glimnet.net by default
+    int cycles = 50;                       // --cycles N, as glimlearn teaches by default
+    learning_rule rule = RULE_CLASSIC;     // --rule NAME, as glimlearn
+    std::vector<const char *> learned;     // --learned PICTURE and the operands right after it
+    const char *labels = nullptr;          // --labels FILE
+    int limit = REPORT_DEFAULT_LIMIT;      // --limit BITS
+    bool limit_given = false;
+    encoding_choice choice;                // --encoding NAME, --sizes LIST
+    bool chosen = false;                   // either of them given
+};
+
+// Runs the view that argv[1] names with the arguments after it, through the
+// table of views: the exit status.
+int glimview_run_command(int argc, char *argv[]);
+
+// The usage text and the option lines of --help, built from the table.
+const char *const *glimview_usage();
+const char *const *glimview_help();
 
 // The picture with its numbered object boxes, beside its thinned edge map.
 int view_scene(const char *picture_name, const char *out_name);
@@ -21,11 +53,9 @@ int view_net(const char *network_name, const char *out_name);
 // pattern, nearest first, and whether the result is one of them.
 int view_match(const char *result_name, char *const learned_names[], int count);
 
-// glimview report with the arguments after "report": which learned object
-// each object of a picture is, as lines on stdout and a PNG picture. Returns
-// 0, -1 after a message, or what glimview_option returned for an option
-// that report does not take.
-int view_report(int argc, char *argv[]);
+// glimview report: which learned object each object of a picture (the one
+// operand) is, as lines on stdout and a PNG picture. 0, or -1 after a message.
+int view_report(const view_request &request);
 
 // The whole argument as a number from 0 to most, in decimal digits alone: no
 // sign, no space, nothing after it, so that every number option of glimview

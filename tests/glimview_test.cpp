@@ -293,6 +293,14 @@ TEST(GlimviewRefusals, BadInputGivesAMessageAFailureAndNoFile) {
          {},
          "glimview: cannot run match: give a result file and at least one learned file; see "
          "glimview --help\n"},
+        // An option of another view is refused, not passed over: net would
+        // draw glimnet.net, not the network named.
+        {{"net", "--net", "my.net"},
+         {},
+         "glimview: cannot run net: net takes no --net; see glimview --help\n"},
+        {{"scene", "--labels", "l.txt", "p.ppm"},
+         {},
+         "glimview: cannot run scene: scene takes no --labels; see glimview --help\n"},
     };
     for (const refusal &c : cases) {
         SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
