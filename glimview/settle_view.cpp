@@ -200,7 +200,7 @@ static void settle_print(const std::vector<sweep_record> &records, const std::ve
             printf("%5d  %7d  %.10G%s\n", (int)k, records[k].changed, records[k].energy,
                    rose[k] ? "  rose" : "");
     }
-    printf("%s.\n", caption.c_str());
+    printf("%s.\n", message_printable(caption.c_str()).c_str());
     if (rises > 0)
         printf("The energy rose in %d sweep%s, which recall in a network of finite weights never "
                "does; %d of its weights and thresholds are infinite, NaN or beyond %G.\n",
