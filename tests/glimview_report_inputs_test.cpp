@@ -14,12 +14,7 @@ namespace {
 
 class GlimviewReportInputs : public ::testing::Test {
   protected:
-    void SetUp() override {
-        for (const char *name : {"train.ppm", "test-1.ppm"})
-            dir.write(name, read_file(std::string(SAMPLES_DIR) + "/" + name));
-        ASSERT_EQ(run_in(dir, GLIMCUT_PATH, {"train.ppm"}).status, 0);
-        ASSERT_EQ(run_in(dir, GLIMLEARN_PATH, {"6", "50"}).status, 0);
-    }
+    void SetUp() override { demo_folder(dir, {"train.ppm", "test-1.ppm"}); }
     run_result glimview(const std::vector<std::string> &args) {
         run_options options;
         options.alarm_seconds = 60; // a FIFO that blocked would end here, as a failure

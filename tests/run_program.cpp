@@ -164,6 +164,13 @@ run_result run_shell(const scratch_dir &dir, const std::string &program, const s
     return run_in(dir, "/bin/bash", {"-c", line, program});
 }
 
+void demo_folder(const scratch_dir &dir, const std::vector<std::string> &samples) {
+    for (const std::string &name : samples)
+        dir.write(name, read_file(std::string(SAMPLES_DIR) + "/" + name));
+    ASSERT_EQ(run_in(dir, GLIMCUT_PATH, {"train.ppm"}).status, 0);
+    ASSERT_EQ(run_in(dir, GLIMLEARN_PATH, {"6", "50"}).status, 0);
+}
+
 void trained_folder(const scratch_dir &dir, const std::string &picture) {
     dir.write("pic.ppm", picture);
     ASSERT_EQ(run_in(dir, GLIMCUT_PATH, {"pic.ppm"}).status, 0);

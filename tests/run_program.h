@@ -74,6 +74,10 @@ run_result run_shell(const scratch_dir &dir, const std::string &program, const s
 // A folder with picture as pic.ppm, its pattern files and a network taught from them.
 void trained_folder(const scratch_dir &dir, const std::string &picture);
 
+// A folder with the sample pictures named and the network that glimcut and
+// glimlearn make from train.ppm (among them), as the demo makes it.
+void demo_folder(const scratch_dir &dir, const std::vector<std::string> &samples);
+
 // Reads a whole file; fails the calling test when it cannot be read.
 std::string read_file(const std::string &path);
 
