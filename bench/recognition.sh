@@ -53,6 +53,28 @@ fi
 # name | glim teach options | example photos per object
 combinations=(
     "before||1"
+    "grey|--grey|1"
+    "levels|--levels auto|1"
+    "grey-levels|--grey --levels auto|1"
+    "gl-nearest|--grey --levels auto --verdict nearest --limit derived|1"
+    "gl-norm|--grey --levels auto --encoding normalised|1"
+    "gl-norm-nearest|--grey --levels auto --encoding normalised --verdict nearest --limit derived|1"
+    "gl-norm-agreed|--grey --levels auto --encoding normalised --verdict agreed --limit derived|1"
+    "gl-norm-sizes|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25|1"
+    "gl-norm-sizes-nearest|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit derived|1"
+    "gl-norm-x3|--grey --levels auto --encoding normalised|3"
+    "gl-norm-x3-nearest|--grey --levels auto --encoding normalised --verdict nearest --limit derived|3"
+    "x3-sizes-nearest-10|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 10|3"
+    "x3-classic-sizes-nearest-10|--grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 10|3"
+    "x3-sizes-nearest-12|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 12|3"
+    "x3-classic-sizes-nearest-12|--grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 12|3"
+    "x3-sizes-nearest-14|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 14|3"
+    "x3-classic-sizes-nearest-14|--grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 14|3"
+    "x3-sizes-nearest-16|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 16|3"
+    "x3-classic-sizes-nearest-16|--grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 16|3"
+    "x3-sizes-nearest-18|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 18|3"
+    "x3-classic-sizes-nearest-18|--grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 18|3"
+    "gl-norm-x3-sizes-nearest|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit derived|3"
 )
 
 top=$source_dir/build/recognition

@@ -23,7 +23,7 @@
 #include "decode.h"
 
 constexpr int WIDTH = 640, HEIGHT = 480;
-constexpr int SHRINK = 8;         // glim's 80 x 60 picture is the photo shrunk 8 times
+constexpr int SHRINK = 8;           // glim's 80 x 60 picture is the photo shrunk 8 times
 constexpr double OBJECT_SIDE = 240; // the larger side of an object at size 1, in photo pixels
 
 static unsigned long random_state = 20261209; // one fixed sequence
@@ -101,7 +101,7 @@ struct object_kind {
     int set; // 0 tuning, 1 held out
     bool taught;
     cut_kind cut;
-    const char *file; // under the package root ("" for drawn, "hopper" for HOPPER.jpg)
+    const char *file;      // under the package root ("" for drawn, "hopper" for HOPPER.jpg)
     double cx, cy, rx, ry; // the part of the photo taken, in its pixels
     int shape;             // drawn: which shape
     float colour[3];       // drawn and silhouettes: the fill
@@ -150,13 +150,15 @@ static bool drawn_inside(int shape, double x, double y) {
         return r < edge;
     }
     case ARROW:
-        return (std::fabs(y) < 0.25 && x > -1 && x < 0.2) || (x >= 0.2 && std::fabs(y) < 1 - x * 1.25 + 0.25 && x < 1);
+        return (std::fabs(y) < 0.25 && x > -1 && x < 0.2) ||
+               (x >= 0.2 && std::fabs(y) < 1 - x * 1.25 + 0.25 && x < 1);
     case RING:
         return r < 1 && r > 0.55;
     case CROSS:
         return (std::fabs(x) < 0.3 && std::fabs(y) < 1) || (std::fabs(y) < 0.3 && std::fabs(x) < 1);
     case ELL:
-        return (x > -0.8 && x < -0.2 && y > -1 && y < 1) || (y > 0.4 && y < 1 && x > -0.8 && x < 0.8);
+        return (x > -0.8 && x < -0.2 && y > -1 && y < 1) ||
+               (y > 0.4 && y < 1 && x > -0.8 && x < 0.8);
     case CRESCENT:
         return r < 1 && std::hypot(x - 0.45, y + 0.1) > 0.75;
     case HEART: {
@@ -170,9 +172,9 @@ static bool drawn_inside(int shape, double x, double y) {
     }
     case KEY:
         return std::hypot(x + 0.55, y) < 0.42 ? std::hypot(x + 0.55, y) > 0.18
-                                               : (y > -0.12 && y < 0.12 && x > -0.2 && x < 1) ||
-                                                     (x > 0.6 && x < 0.72 && y >= 0.12 && y < 0.4) ||
-                                                     (x > 0.85 && x < 0.97 && y >= 0.12 && y < 0.35);
+                                              : (y > -0.12 && y < 0.12 && x > -0.2 && x < 1) ||
+                                                    (x > 0.6 && x < 0.72 && y >= 0.12 && y < 0.4) ||
+                                                    (x > 0.85 && x < 0.97 && y >= 0.12 && y < 0.35);
     case TRIANGLE:
         return y < 0.9 && y > -0.9 && std::fabs(x) < (y + 0.9) / 1.8;
     }
@@ -186,7 +188,7 @@ static bool load_sources(const std::string &root, const std::string &hopper) {
     for (size_t i = 0; i < OBJECTS.size(); i++) {
         std::string file = OBJECTS[i].file;
         if (file.empty()) continue;
-        std::string path = file == "hopper"          ? hopper
+        std::string path = file == "hopper"                ? hopper
                            : file.compare(0, 2, "s:") == 0 ? root + "/" + SKIMAGE + file.substr(2)
                                                            : root + "/" + SKLEARN + file.substr(2);
         if (!load_picture(path, &sources[i])) return false;
@@ -341,12 +343,18 @@ static const shot EXAMPLES[] = {
     {"example", 1.15, 1.0, GROUND_TAUGHT, true},
 };
 static const shot QUESTIONS[] = {
-    {"moved", 1.0, 1.0, GROUND_TAUGHT, true},       {"moved", 1.0, 1.0, GROUND_TAUGHT, true},
-    {"moved", 1.0, 1.0, GROUND_TAUGHT, true},       {"resized", 0.75, 1.0, GROUND_TAUGHT, true},
-    {"resized", 0.9, 1.0, GROUND_TAUGHT, true},     {"resized", 1.1, 1.0, GROUND_TAUGHT, true},
-    {"resized", 1.25, 1.0, GROUND_TAUGHT, true},    {"light-0.6", 1.0, 0.6, GROUND_TAUGHT, false},
-    {"light-0.8", 1.0, 0.8, GROUND_TAUGHT, false},  {"light-1.25", 1.0, 1.25, GROUND_TAUGHT, false},
-    {"ground-light", 1.0, 1.0, GROUND_LIGHT, false}, {"ground-stones", 1.0, 1.0, GROUND_STONES, false},
+    {"moved", 1.0, 1.0, GROUND_TAUGHT, true},
+    {"moved", 1.0, 1.0, GROUND_TAUGHT, true},
+    {"moved", 1.0, 1.0, GROUND_TAUGHT, true},
+    {"resized", 0.75, 1.0, GROUND_TAUGHT, true},
+    {"resized", 0.9, 1.0, GROUND_TAUGHT, true},
+    {"resized", 1.1, 1.0, GROUND_TAUGHT, true},
+    {"resized", 1.25, 1.0, GROUND_TAUGHT, true},
+    {"light-0.6", 1.0, 0.6, GROUND_TAUGHT, false},
+    {"light-0.8", 1.0, 0.8, GROUND_TAUGHT, false},
+    {"light-1.25", 1.0, 1.25, GROUND_TAUGHT, false},
+    {"ground-light", 1.0, 1.0, GROUND_LIGHT, false},
+    {"ground-stones", 1.0, 1.0, GROUND_STONES, false},
 };
 static const shot NEVER[] = {
     {"never", 1.0, 1.0, GROUND_TAUGHT, false},

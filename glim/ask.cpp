@@ -17,17 +17,10 @@
 #include "progress.h"
 #include "recognise.h"
 
-static std::vector<const int *> example_patterns(const model &m) {
-    std::vector<const int *> patterns;
-    for (const model_example &e : m.examples)
-        patterns.push_back(e.act);
-    return patterns;
-}
-
 // One line per object, fields in a fixed order; the label, which may hold
 // spaces, comes last and runs to the end of the line.
 static void print_verdict(const model &m, const char *picture, int j, const found_object &object,
-                          const verdict &v) {
+                          const object_answer &v) {
     const char *nearest = v.nearest >= 0 ? m.examples[v.nearest].label.c_str() : "-";
     const char *label = v.recognised >= 0 ? m.examples[v.recognised].label.c_str() : "-";
     printf("picture=%s object=%d box=%d,%d,%d,%d verdict=%s nearest=%s bits=%d limit=%d "
@@ -129,11 +122,9 @@ int command_ask(const command_args &args) {
             return EXIT_FAILURE;
         drawing_take_examples(m);
     }
-    // The examples' patterns are read once, with the network, for every picture.
-    std::vector<const int *> examples = example_patterns(m);
     std::vector<unsigned char> raster(PHOTO_BYTES);
     std::vector<found_object> found;
-    std::vector<verdict> verdicts;
+    std::vector<object_answer> verdicts;
     bool failed = false;
     bool folder_made = false;
     long count = (long)args.operands.size();
@@ -141,21 +132,20 @@ int command_ask(const command_args &args) {
         const char *picture = args.operands[i].c_str();
         if (count > 1) progress_show("asking, picture", i + 1, count);
         char error[PHOTO_ERROR_SIZE];
-        if (!photo_read(picture, raster.data(), error)) {
+        if (!recognise_read(m, picture, raster.data(), error)) {
             progress_end();
             message_error("%s", error);
             failed = true;
             continue;
         }
-        recognise_find(raster.data(), &found);
+        recognise_find(m, raster.data(), &found);
         if (found.empty()) {
             progress_end();
             message_error("%s: no object found", picture);
         }
         verdicts.resize(found.size());
         for (int j = 0; j < (int)found.size(); j++) {
-            if (!recognise_judge(examples, found[j].act, m.limit, &verdicts[j]))
-                return EXIT_FAILURE;
+            if (!recognise_judge(m, found[j].act, &verdicts[j])) return EXIT_FAILURE;
             print_verdict(m, picture, j, found[j], verdicts[j]);
         }
         if (!drawing) continue;

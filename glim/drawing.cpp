@@ -35,13 +35,13 @@ void drawing_take_examples(const model &m) {
 
 int drawing_save_report(const char *picture, const unsigned char *raster,
                         const std::vector<found_object> &found,
-                        const std::vector<verdict> &verdicts, const char *out) {
+                        const std::vector<object_answer> &verdicts, const char *out) {
     report &result = examples_report;
     result.subject.name = picture;
     result.subject.rgb.assign(raster, raster + PHOTO_BYTES);
     result.objects.clear();
     for (size_t j = 0; j < found.size(); j++) {
-        const verdict &v = verdicts[j];
+        const object_answer &v = verdicts[j];
         report_object object;
         object.box = {found[j].x, found[j].y, found[j].width, found[j].height};
         object.nearest_before = object.nearest_after = v.nearest;

@@ -20,7 +20,7 @@ void drawing_take_examples(const model &m);
 // (atomically; "glim: wrote OUT" on stderr). 0, or -1 after a message.
 int drawing_save_report(const char *picture, const unsigned char *raster,
                         const std::vector<found_object> &found,
-                        const std::vector<verdict> &verdicts, const char *out);
+                        const std::vector<object_answer> &verdicts, const char *out);
 
 // A confusion matrix: the labels of its rows and columns in order, and the
 // count of each (truth, answer).

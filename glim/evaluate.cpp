@@ -69,24 +69,23 @@ static bool read_truth(const char *name, std::vector<truth_line> *lines) {
 }
 
 // The answer for one picture: the label of its largest object's verdict, or NOTHING.
-static bool answer_picture(const model &m, const std::vector<const int *> &examples,
-                           const std::string &picture, std::string *answer) {
+static bool answer_picture(const model &m, const std::string &picture, std::string *answer) {
     std::vector<unsigned char> raster(PHOTO_BYTES);
     char error[PHOTO_ERROR_SIZE];
-    if (!photo_read(picture.c_str(), raster.data(), error)) {
+    if (!recognise_read(m, picture.c_str(), raster.data(), error)) {
         progress_end();
         message_error("%s", error);
         return false;
     }
     std::vector<found_object> found;
-    recognise_find(raster.data(), &found);
+    recognise_find(m, raster.data(), &found);
     *answer = NOTHING;
     if (found.empty()) return true;
     int largest = 0;
     for (int j = 1; j < (int)found.size(); j++)
         if (found_size(found[j]) > found_size(found[largest])) largest = j;
-    verdict v;
-    if (!recognise_judge(examples, found[largest].act, m.limit, &v)) return false;
+    object_answer v;
+    if (!recognise_judge(m, found[largest].act, &v)) return false;
     if (v.recognised >= 0) *answer = m.examples[v.recognised].label;
     return true;
 }
@@ -127,12 +126,9 @@ int command_evaluate(const command_args &args) {
     model m;
     if (model_open_for_recall(args.model.c_str(), &m) != 0) return EXIT_FAILURE;
     if (out && check_output(out, args.operands[0].c_str(), truth, m) != 0) return EXIT_FAILURE;
-    std::vector<const int *> examples;
     std::set<std::string> taught;
-    for (const model_example &e : m.examples) {
-        examples.push_back(e.act);
+    for (const model_example &e : m.examples)
         taught.insert(e.label);
-    }
 
     confusion matrix;
     std::map<std::pair<std::string, std::string>, int> &counts = matrix.counts; // (truth, answer)
@@ -143,7 +139,7 @@ int command_evaluate(const command_args &args) {
     for (size_t i = 0; i < truth.size(); i++) {
         progress_show("evaluating, picture", (long)i + 1, (long)truth.size());
         std::string answer;
-        if (!answer_picture(m, examples, truth[i].picture, &answer)) {
+        if (!answer_picture(m, truth[i].picture, &answer)) {
             failed = true;
             continue;
         }

@@ -40,6 +40,17 @@ static const char *const teach_help[] = {
     "  --all             take every object of at least --min-size pixels\n",
     "  --min-size PIXELS with --all: the least box area; default 64 (8 x 8),\n",
     "                    which leaves out the specks of a photo's texture\n",
+    "How a new model recognises (its first teach sets it; later teaches keep it):\n",
+    "  --grey, --no-grey bring photos in as their luminance (objects of any\n",
+    "                    colour are found), or as they are (blue edges only)\n",
+    "  --levels auto|none  stretch each photo's levels to the full range, or not\n",
+    "  --encoding classic|normalised  the object encoding (glimcut --encoding)\n",
+    "  --sizes LIST      also teach each example at these sizes (0.5 to 2)\n",
+    "  --verdict settled|nearest|agreed  recognised when the object settles\n",
+    "                    into an example (settled), when its encoding lies near\n",
+    "                    an example's (nearest), or both for the same label\n",
+    "  --limit derived|UNITS  the most units an object may differ by; derived:\n",
+    "                    under half the least distance between two labels\n",
     nullptr,
 };
 static const char *const ask_help[] = {
@@ -86,7 +97,9 @@ static const char *const help_help[] = {
 };
 
 static const option_rule teach_options[] = {
-    {"--object", true}, {"--all", false}, {"--min-size", true}, {nullptr, false}};
+    {"--object", true},   {"--all", false},   {"--min-size", true}, {"--grey", false},
+    {"--no-grey", false}, {"--levels", true}, {"--encoding", true}, {"--sizes", true},
+    {"--verdict", true},  {"--limit", true},  {nullptr, false}};
 static const option_rule ask_options[] = {{"-o", true}, {"--pictures", true}, {nullptr, false}};
 static const option_rule evaluate_options[] = {{"-o", true}, {nullptr, false}};
 static const option_rule no_options[] = {{nullptr, false}};
@@ -94,7 +107,7 @@ static const option_rule no_options[] = {{nullptr, false}};
 static int command_help(const command_args &args);
 
 static const glim_command commands[] = {
-    {"teach", "teach [--object N | --all [--min-size PIXELS]] LABEL PICTURE...",
+    {"teach", "teach [--object N | --all [--min-size PIXELS]] [SETTINGS] LABEL PICTURE...",
      "store the largest object of each picture as an example of LABEL", teach_help, teach_options,
      command_teach},
     {"ask", "ask [-o FILE.png | --pictures DIR] PICTURE...",

@@ -136,16 +136,15 @@ static bool manifest_read(const std::string &path, FILE *in, model *m) {
                 return false;
             }
             format_seen = true;
-        } else if (key == "encoding") {
-            if (value != "classic") return manifest_error(path, line_number, "unknown encoding");
-            m->encoding = value;
+        } else if (bool known; recognise_read_setting(key, value, m, &known)) {
+            if (!known) return manifest_error(path, line_number, "unknown recognition setting");
         } else if (key == "rule") {
             if (value != "classic" && value != "margin")
                 return manifest_error(path, line_number, "unknown learning rule");
             m->rule = value;
-        } else if (key == "cycles" || key == "limit" || key == "next") {
+        } else if (key == "cycles" || key == "next") {
             if (!parse_int(value, &number)) return manifest_error(path, line_number, "bad number");
-            (key == "cycles" ? m->cycles : key == "limit" ? m->limit : m->next_number) = number;
+            (key == "cycles" ? m->cycles : m->next_number) = number;
         } else if (key == "network") {
             std::string prefix = std::string(MODEL_NETWORK) + " fnv1a64=";
             char *end = nullptr;
@@ -201,8 +200,8 @@ static void manifest_print(FILE *out, const model &m) {
     fprintf(out, "# glim model: the examples that glim teach stored and the options they\n"
                  "# were taught with. glim teach and glim forget rewrite this file.\n");
     fprintf(out, "format %d\n", MODEL_FORMAT);
-    fprintf(out, "encoding %s\nrule %s\ncycles %d\nlimit %d\nnext %d\n", m.encoding.c_str(),
-            m.rule.c_str(), m.cycles, m.limit, m.next_number);
+    recognise_print_settings(out, m);
+    fprintf(out, "rule %s\ncycles %d\nnext %d\n", m.rule.c_str(), m.cycles, m.next_number);
     if (m.has_network)
         fprintf(out, "network %s fnv1a64=%016llx\n", MODEL_NETWORK,
                 (unsigned long long)m.network_hash);
@@ -303,7 +302,7 @@ int model_open(const char *folder, bool create, model *m) {
             return -1;
         }
     }
-    return 0;
+    return recognise_prepare(m);
 }
 
 static bool read_example_picture(const std::string &path, std::vector<unsigned char> *rgb) {
@@ -342,7 +341,7 @@ void model_teach(const model &m) {
     });
     std::vector<const int *> patterns;
     for (const model_example *e : order)
-        patterns.push_back(e->act);
+        recognise_example_patterns(m, (int)(e - m.examples.data()), &patterns);
     recognise_teach(patterns, m.rule, m.cycles);
 }
 

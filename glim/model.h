@@ -18,7 +18,7 @@
 
 #include "netsize.h"
 
-constexpr int MODEL_FORMAT = 1; // the manifest's format version that this glim writes and reads
+constexpr int MODEL_FORMAT = 2; // the manifest's format version that this glim writes and reads
 constexpr const char *MODEL_MANIFEST = "glim-model.txt";
 constexpr const char *MODEL_NETWORK = "glimnet.net";
 constexpr const char *MODEL_EXAMPLES = "examples";
@@ -30,22 +30,31 @@ struct model_example {
     int object = 0;     // its number among that picture's objects
     int x = 0, y = 0, width = 0, height = 0;
     int act[NETSIZE] = {};
-    std::vector<unsigned char> rgb; // the 80 x 60 picture; empty until needed
-    bool fresh = false;             // not yet written to the folder
+    std::vector<std::vector<int>> sized; // its patterns at the model's other sizes
+    std::vector<unsigned char> rgb;      // the 80 x 60 picture; empty until needed
+    bool fresh = false;                  // not yet written to the folder
 };
 
 struct model {
     std::string folder;
     bool exists = false; // the folder holds a manifest
-    // What the examples were taught with, recorded so that a model keeps
-    // them when glim's defaults change.
+    // What the examples were taught with and how objects are judged,
+    // recorded so that a model keeps them when glim's defaults change
+    // (recognise.h). The values here are those of a format 1 manifest, which
+    // had only the encoding and the limit; glim teach gives a new model
+    // glim's defaults.
     std::string encoding = "classic";
+    std::string sizes = "1";         // the sizes each example is taught at
+    bool grey = false;               // photos brought in as their luminance
+    bool levels = false;             // photos' levels stretched
+    std::string verdict = "settled"; // the verdict rule
+    bool limit_derived = false;      // limit derived from the examples' patterns
     // A new model: the margin rule, which stores what it is taught, for at
     // most 200 cycles (it stops once a cycle changes nothing; sets of dozens
     // of shapes need under 30).
     std::string rule = "margin";
     int cycles = 200;
-    int limit = 6;
+    int limit = 6;       // the limit in force (derived when limit_derived)
     int next_number = 0; // the number of the next new example
     bool has_network = false;
     uint64_t network_hash = 0; // FNV-1a of glimnet.net as last written

@@ -10,8 +10,10 @@ static_assert(PHOTO_WIDTH == PREP_WIDTH && PHOTO_HEIGHT == PREP_HEIGHT,
               "glim's pictures are glimprep's");
 static_assert(PHOTO_ERROR_SIZE >= PREP_LINE_SIZE, "glimprep's messages fit glim's");
 
-bool photo_read(const char *path, unsigned char *raster, char *error) {
+bool photo_read(const char *path, unsigned char *raster, char *error, prep_rect *inside) {
     prep_request request;
     prep_made made;
-    return prep_shrink_file(path, request, raster, &made, error);
+    if (!prep_shrink_file(path, request, raster, &made, error)) return false;
+    if (inside) *inside = prep_plan({0, 0, made.width, made.height}, request.mode).target;
+    return true;
 }

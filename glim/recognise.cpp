@@ -1,22 +1,223 @@
-// glim's recognition over the suite's library: glimcut's segmentation and
-// encoder, glimlearn's rules, and glimview report's verdict.
+// glim's recognition over the suite's library: glimprep's photo input and
+// its adjustments, glimcut's segmentation and the object encodings, glimlearn's
+// rules, and the verdict and its limit.
 #include "recognise.h"
 
+#include <cstdio>
 #include <cstring>
+#include <map>
 
+#include "commands.h"
+#include "encoding.h"
+#include "levels.h"
+#include "messages.h"
+#include "model.h"
 #include "net.h"
 #include "netmargin.h"
+#include "photo.h"
 #include "pict2.h"
 #include "progress.h"
 #include "scene.h"
+#include "verdict.h"
 
 constexpr int RECALL_LIMIT = 500; // sweeps, as glimsee settles a pattern
+constexpr int LIMIT_MOST = NETSIZE;
 
 int found_size(const found_object &object) {
     return object.width * object.height;
 }
 
-void recognise_find(const unsigned char *raster, std::vector<found_object> *objects) {
+// ---- Settings
+
+static bool encoding_of(const std::string &name, object_encoding *encoding) {
+    if (name == "classic")
+        *encoding = ENCODING_CLASSIC;
+    else if (name == "normalised")
+        *encoding = ENCODING_NORMALISED;
+    else
+        return false;
+    return true;
+}
+
+static bool rule_of(const std::string &name, verdict_rule *rule) {
+    if (name == "settled")
+        *rule = VERDICT_SETTLED;
+    else if (name == "nearest")
+        *rule = VERDICT_NEAREST;
+    else if (name == "agreed")
+        *rule = VERDICT_AGREED;
+    else
+        return false;
+    return true;
+}
+
+// The sizes of a LIST in their one spelling ("0.8,1,1.25"), or false after
+// encoding_parse_sizes's message.
+static bool sizes_of(const std::string &text, std::string *canonical, encoding_choice *choice) {
+    if (encoding_parse_sizes(text.c_str(), choice) != 0) return false;
+    std::string spelled;
+    for (int k = 0; k < choice->size_count; k++) {
+        char one[32];
+        snprintf(one, sizeof one, "%s%g", k ? "," : "", choice->sizes[k]);
+        spelled += one;
+    }
+    *canonical = spelled;
+    return true;
+}
+
+static bool limit_of(const std::string &text, int *limit, bool *derived) {
+    if (text == "derived") {
+        *derived = true;
+        return true;
+    }
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    *limit = atoi(text.c_str());
+    *derived = false;
+    return *limit <= LIMIT_MOST;
+}
+
+// glim's defaults for a new model.
+static void default_settings(model *m) {
+    m->encoding = "classic";
+    m->sizes = "1";
+    m->grey = false;
+    m->levels = false;
+    m->verdict = "settled";
+    m->limit = 6;
+    m->limit_derived = false;
+}
+
+// Refuses an option whose value differs from what an existing model was taught with.
+static bool keeps(const model &m, const char *option, bool same) {
+    if (!m.exists || same) return true;
+    std::string what = std::string(option) +
+                       ": the model was taught otherwise (see glim list); teach another model "
+                       "(--model DIR) for other settings";
+    command_usage_error("teach", what.c_str());
+    return false;
+}
+
+int recognise_options(const command_args &args, model *m) {
+    if (!m->exists) default_settings(m);
+    object_encoding encoding;
+    if (args.has("--encoding")) {
+        const std::string &value = args.options.at("--encoding");
+        if (!encoding_of(value, &encoding))
+            return command_usage_error("teach", "--encoding takes classic or normalised");
+        if (!keeps(*m, "--encoding", value == m->encoding)) return GLIM_USAGE;
+        m->encoding = value;
+    }
+    if (args.has("--sizes")) {
+        std::string sizes;
+        encoding_choice choice;
+        if (!sizes_of(args.options.at("--sizes"), &sizes, &choice)) return GLIM_USAGE;
+        if (!keeps(*m, "--sizes", sizes == m->sizes)) return GLIM_USAGE;
+        m->sizes = sizes;
+    }
+    if (args.has("--grey") && args.has("--no-grey"))
+        return command_usage_error("teach", "--grey and --no-grey exclude each other");
+    if (args.has("--grey") || args.has("--no-grey")) {
+        bool grey = args.has("--grey");
+        if (!keeps(*m, grey ? "--grey" : "--no-grey", grey == m->grey)) return GLIM_USAGE;
+        m->grey = grey;
+    }
+    if (args.has("--levels")) {
+        const std::string &value = args.options.at("--levels");
+        if (value != "auto" && value != "none")
+            return command_usage_error("teach", "--levels takes auto or none");
+        if (!keeps(*m, "--levels", (value == "auto") == m->levels)) return GLIM_USAGE;
+        m->levels = value == "auto";
+    }
+    if (args.has("--verdict")) {
+        const std::string &value = args.options.at("--verdict");
+        verdict_rule rule;
+        if (!rule_of(value, &rule))
+            return command_usage_error("teach", "--verdict takes settled, nearest or agreed");
+        if (!keeps(*m, "--verdict", value == m->verdict)) return GLIM_USAGE;
+        m->verdict = value;
+    }
+    if (args.has("--limit")) {
+        int limit = 0;
+        bool derived = false;
+        if (!limit_of(args.options.at("--limit"), &limit, &derived))
+            return command_usage_error("teach", "--limit takes derived or a number of units from "
+                                                "0 to 256");
+        if (!keeps(*m, "--limit", derived == m->limit_derived && (derived || limit == m->limit)))
+            return GLIM_USAGE;
+        m->limit_derived = derived;
+        if (!derived) m->limit = limit;
+    }
+    return 0;
+}
+
+void recognise_print_settings(FILE *out, const model &m) {
+    fprintf(out, "encoding %s\nsizes %s\nphoto %s\nverdict %s\n", m.encoding.c_str(),
+            m.sizes.c_str(),
+            m.grey && m.levels ? "grey,levels"
+            : m.grey           ? "grey"
+            : m.levels         ? "levels"
+                               : "plain",
+            m.verdict.c_str());
+    if (m.limit_derived)
+        fprintf(out, "limit derived\n");
+    else
+        fprintf(out, "limit %d\n", m.limit);
+}
+
+bool recognise_read_setting(const std::string &key, const std::string &value, model *m,
+                            bool *known) {
+    *known = true;
+    object_encoding encoding;
+    verdict_rule rule;
+    if (key == "encoding") {
+        *known = encoding_of(value, &encoding);
+        m->encoding = value;
+    } else if (key == "sizes") {
+        encoding_choice choice;
+        std::string canonical;
+        // A list that is not in its one spelling was not written by glim.
+        *known = sizes_of(value, &canonical, &choice) && canonical == value;
+        m->sizes = value;
+    } else if (key == "photo") {
+        *known = value == "plain" || value == "grey" || value == "levels" || value == "grey,levels";
+        m->grey = value == "grey" || value == "grey,levels";
+        m->levels = value == "levels" || value == "grey,levels";
+    } else if (key == "verdict") {
+        *known = rule_of(value, &rule);
+        m->verdict = value;
+    } else if (key == "limit") {
+        *known = limit_of(value, &m->limit, &m->limit_derived);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// ---- Photos and objects
+
+bool recognise_read(const model &m, const char *path, unsigned char *raster, char *error) {
+    prep_rect inside;
+    if (!photo_read(path, raster, error, &inside)) return false;
+    if (m.grey) prep_grey(raster);
+    if (m.levels) prep_levels_auto(raster, inside);
+    return true;
+}
+
+static encoding_choice model_choice(const model &m) {
+    encoding_choice choice;
+    object_encoding encoding = ENCODING_CLASSIC;
+    encoding_of(m.encoding, &encoding);
+    choice.encoding = encoding;
+    std::string canonical;
+    if (m.sizes != "1") sizes_of(m.sizes, &canonical, &choice);
+    return choice;
+}
+
+void recognise_find(const model &m, const unsigned char *raster,
+                    std::vector<found_object> *objects) {
+    encoding_choice choice = model_choice(m);
     scene_segment_raster(raster, SCENE_WIDTH, SCENE_HEIGHT);
     objects->clear();
     for (int j = 0; j < object_count(); j++) {
@@ -25,10 +226,69 @@ void recognise_find(const unsigned char *raster, std::vector<found_object> *obje
         object.y = object_y(j);
         object.width = object_width(j);
         object.height = object_height(j);
-        encode_object_raster(raster, object.x, object.y, object.width, object.height, object.act);
+        // The classic encoding at size 1 is glimcut's, from the same raster.
+        if (choice.encoding == ENCODING_CLASSIC)
+            encode_object_raster(raster, object.x, object.y, object.width, object.height,
+                                 object.act);
+        else
+            encode_box(raster, object.x, object.y, object.width, object.height, choice.encoding,
+                       1.0, object.act);
+        for (int k = 0; k < choice.size_count; k++) {
+            if (choice.sizes[k] == 1.0) continue;
+            std::vector<int> act(NETSIZE);
+            encode_box(raster, object.x, object.y, object.width, object.height, choice.encoding,
+                       choice.sizes[k], act.data());
+            object.sized.push_back(act);
+        }
         objects->push_back(object);
     }
 }
+
+int recognise_prepare(model *m) {
+    if (m->sizes != "1") {
+        if (model_read_pictures(m) != 0) return -1;
+        std::vector<found_object> found;
+        for (model_example &e : m->examples) {
+            if (!e.sized.empty()) continue;
+            recognise_find(*m, e.rgb.data(), &found);
+            bool same = e.object < (int)found.size() && found[e.object].x == e.x &&
+                        found[e.object].y == e.y && found[e.object].width == e.width &&
+                        found[e.object].height == e.height;
+            if (!same) {
+                message_error("model %s: example %d: its picture no longer holds its object; the "
+                              "model was not changed",
+                              m->folder.c_str(), e.number);
+                return -1;
+            }
+            e.sized = found[e.object].sized;
+        }
+    }
+    if (m->limit_derived) {
+        std::vector<const int *> patterns;
+        std::vector<int> labels;
+        std::map<std::string, int> numbers;
+        for (int e = 0; e < (int)m->examples.size(); e++) {
+            int label = numbers.emplace(m->examples[e].label, (int)numbers.size()).first->second;
+            std::vector<const int *> own;
+            recognise_example_patterns(*m, e, &own);
+            for (const int *p : own) {
+                patterns.push_back(p);
+                labels.push_back(label);
+            }
+        }
+        m->limit = verdict_limit(patterns.data(), labels.data(), (int)patterns.size());
+    }
+    return 0;
+}
+
+void recognise_example_patterns(const model &m, int e, std::vector<const int *> *patterns) {
+    const model_example &example = m.examples[e];
+    patterns->push_back(example.act);
+    for (const std::vector<int> &act : example.sized)
+        patterns->push_back(act.data());
+}
+
+// ---- Teaching
 
 static void show_cycle(int cycle, long moved, void *cycles) {
     (void)moved;
@@ -52,49 +312,42 @@ void recognise_teach(const std::vector<const int *> &patterns, const std::string
     progress_end();
 }
 
-static int hamming_distance(const int *a, const int *b) {
-    int distance = 0;
-    for (int u = 0; u < NETSIZE; u++)
-        distance += a[u] != b[u];
-    return distance;
-}
+// ---- Judging
 
-// The example nearest to act, the first of equals, or -1 without examples.
-static int nearest_example(const std::vector<const int *> &examples, const int *act,
-                           int *distance) {
-    int best = -1;
-    for (int n = 0; n < (int)examples.size(); n++) {
-        int d = hamming_distance(act, examples[n]);
-        if (best < 0 || d < *distance) {
-            best = n;
-            *distance = d;
-        }
-    }
-    return best;
-}
-
-bool recognise_judge(const std::vector<const int *> &examples, const int *encoding, int limit,
-                     verdict *result) {
+bool recognise_judge(const model &m, const int *encoding, object_answer *result) {
     int settled[NETSIZE];
     memcpy(settled, encoding, sizeof settled);
-    if (!net_iterate(settled, RECALL_LIMIT)) {
+    verdict_rule rule = VERDICT_SETTLED;
+    rule_of(m.verdict, &rule);
+    if (rule != VERDICT_NEAREST && !net_iterate(settled, RECALL_LIMIT)) {
         net_warn_broken();
         return false;
     }
-    // The network settles a shape it never learned into some learned pattern
-    // too, but from farther away: an object is taken for the example it
-    // settles into only when settling moved it little.
-    int after = 0;
-    int into = nearest_example(examples, settled, &after);
-    result->recognised = -1;
-    if (into >= 0 && after == 0) {
-        result->nearest = into;
-        result->bits = hamming_distance(encoding, settled);
-        if (result->bits <= limit) result->recognised = into;
-    } else {
-        result->bits = 0;
-        result->nearest = nearest_example(examples, encoding, &result->bits);
+    // Every pattern of every example, each standing for its example's label;
+    // a label's first example answers for it.
+    std::vector<const int *> patterns;
+    std::vector<int> labels;
+    std::vector<int> first_example;
+    std::map<std::string, int> numbers;
+    for (int e = 0; e < (int)m.examples.size(); e++) {
+        auto entry = numbers.emplace(m.examples[e].label, (int)numbers.size());
+        if (entry.second) first_example.push_back(e);
+        std::vector<const int *> own;
+        recognise_example_patterns(m, e, &own);
+        for (const int *p : own) {
+            patterns.push_back(p);
+            labels.push_back(entry.first->second);
+        }
     }
+    // The network settles a shape it never learned into some learned pattern
+    // too, but from farther away: an object is taken for what it settles into
+    // only when settling moved it little (the settled rule), or when its own
+    // encoding lies near a taught one (nearest), or both (agreed).
+    verdict v = verdict_judge(patterns.data(), labels.data(), (int)patterns.size(), encoding,
+                              settled, m.limit, rule);
+    result->recognised = v.object >= 0 ? first_example[v.object] : -1;
+    result->nearest = v.nearest >= 0 ? first_example[v.nearest] : -1;
+    result->bits = v.bits;
     return true;
 }
 

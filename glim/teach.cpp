@@ -70,17 +70,18 @@ int command_teach(const command_args &args) {
 
     model m;
     if (model_open(args.model.c_str(), true, &m) != 0) return EXIT_FAILURE;
+    if (int status = recognise_options(args, &m)) return status;
     size_t first_new = m.examples.size();
     std::vector<unsigned char> raster(PHOTO_BYTES);
     std::vector<found_object> found;
     for (size_t i = 1; i < args.operands.size(); i++) {
         const char *picture = args.operands[i].c_str();
         char error[PHOTO_ERROR_SIZE];
-        if (!photo_read(picture, raster.data(), error)) {
+        if (!recognise_read(m, picture, raster.data(), error)) {
             message_error("%s; nothing taught", error);
             return EXIT_FAILURE;
         }
-        recognise_find(raster.data(), &found);
+        recognise_find(m, raster.data(), &found);
         std::vector<int> chosen;
         if (!choose_objects(picture, found, object, args.has("--all"), min_size, &chosen))
             return EXIT_FAILURE;
@@ -95,6 +96,7 @@ int command_teach(const command_args &args) {
             e.width = found[j].width;
             e.height = found[j].height;
             std::copy(found[j].act, found[j].act + NETSIZE, e.act);
+            e.sized = found[j].sized;
             e.rgb = raster;
             e.fresh = true;
             m.examples.push_back(e);

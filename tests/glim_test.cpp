@@ -320,13 +320,13 @@ TEST(Glim, RefusesAModelItCannotReadAndANetworkItDidNotWrite) {
     ASSERT_EQ(glim(dir, {"teach", "disc", "train.ppm"}).status, 0);
     std::string manifest = dir.read("glim-model.txt");
     std::string newer = manifest;
-    newer.replace(newer.find("format 1\n"), 9, "format 2\n");
+    newer.replace(newer.find("format 2\n"), 9, "format 3\n");
     dir.write("glim-model.txt", newer);
     const std::map<std::string, std::string> model = model_files(dir);
     run_result run = glim(dir, {"teach", "ring", "test-1.ppm"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "glim: glim-model.txt: written by a newer glim (model format 2; this glim "
-                       "reads format 1 and older); use that glim or another --model\n");
+    EXPECT_EQ(run.err, "glim: glim-model.txt: written by a newer glim (model format 3; this glim "
+                       "reads format 2 and older); use that glim or another --model\n");
     EXPECT_EQ(model_files(dir), model);
 
     scratch_dir other;
