@@ -50,31 +50,31 @@ EOF
     exit 2
 fi
 
-# name | glim teach options | example photos per object
+# name | glim teach options | example photos per object. "before" is glim as
+# it was before these measurements (--classic); "default" is glim's default
+# for a new model, the best of the rest on the tuning set. Each other
+# combination starts from --classic and spells what it changes.
 combinations=(
-    "before||1"
-    "grey|--grey|1"
-    "levels|--levels auto|1"
-    "grey-levels|--grey --levels auto|1"
-    "gl-nearest|--grey --levels auto --verdict nearest --limit derived|1"
-    "gl-norm|--grey --levels auto --encoding normalised|1"
-    "gl-norm-nearest|--grey --levels auto --encoding normalised --verdict nearest --limit derived|1"
-    "gl-norm-agreed|--grey --levels auto --encoding normalised --verdict agreed --limit derived|1"
-    "gl-norm-sizes|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25|1"
-    "gl-norm-sizes-nearest|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit derived|1"
-    "gl-norm-x3|--grey --levels auto --encoding normalised|3"
-    "gl-norm-x3-nearest|--grey --levels auto --encoding normalised --verdict nearest --limit derived|3"
-    "x3-sizes-nearest-10|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 10|3"
-    "x3-classic-sizes-nearest-10|--grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 10|3"
-    "x3-sizes-nearest-12|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 12|3"
-    "x3-classic-sizes-nearest-12|--grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 12|3"
-    "x3-sizes-nearest-14|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 14|3"
-    "x3-classic-sizes-nearest-14|--grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 14|3"
-    "x3-sizes-nearest-16|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 16|3"
-    "x3-classic-sizes-nearest-16|--grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 16|3"
-    "x3-sizes-nearest-18|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 18|3"
-    "x3-classic-sizes-nearest-18|--grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 18|3"
-    "gl-norm-x3-sizes-nearest|--grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit derived|3"
+    "before|--classic|1"
+    "default||1"
+    "default-x3||3"
+    "grey|--classic --grey|1"
+    "levels|--classic --levels auto|1"
+    "grey-levels|--classic --grey --levels auto|1"
+    "normalised|--classic --grey --levels auto --encoding normalised|1"
+    "sizes|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25|1"
+    "examples3|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25|3"
+    "settled-derived|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --limit derived|3"
+    "agreed-derived|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict agreed --limit derived|3"
+    "nearest-derived|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit derived|3"
+    "nearest-16|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 16|3"
+    "nearest-24-gap8|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 8|3"
+    "agreed-24-gap8|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict agreed --limit 24 --gap 8|3"
+    "classic-24-gap8|--classic --grey --levels auto --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 8|3"
+    "nearest-24-gap8-x1|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 8|1"
+    "nearest-24-gap6|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 6|3"
+    "nearest-24-gap10|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 10|3"
+    "sizes7-gap8|--classic --grey --levels auto --encoding normalised --sizes 0.75,0.8,0.9,1,1.1,1.2,1.3 --verdict nearest --limit 24 --gap 8|3"
 )
 
 top=$source_dir/build/recognition
@@ -188,4 +188,13 @@ for want in "${chosen[@]}"; do
         done
     done
     [[ -n $found ]] || { echo "bench/recognition.sh: no combination named $want" >&2; exit 2; }
+done
+
+# One line per combination and set, as the README quotes them.
+printf '%-22s %-8s %14s %14s %7s %13s\n' combination set "moved+resized" "light+ground" wrong "never named"
+for want in "${chosen[@]}"; do
+    for set in tuning heldout; do
+        score "$want" "$set" | awk -v name="$want" -v set="$set" '/^summary/ {
+            printf "%-22s %-8s %12s %% %12s %% %5s %% %11s %%\n", name, set, $6, $10, $13, $17 }'
+    done
 done

@@ -51,6 +51,13 @@ static const char *const teach_help[] = {
     "                    an example's (nearest), or both for the same label\n",
     "  --limit derived|UNITS  the most units an object may differ by; derived:\n",
     "                    under half the least distance between two labels\n",
+    "  --gap UNITS       named only when every other label is at least UNITS\n",
+    "                    farther than the nearest\n",
+    "  --classic         as glimcut and glimview report: --no-grey --levels none\n",
+    "                    --encoding classic --sizes 1 --verdict settled --limit 6\n",
+    "                    --gap 0 (later settings options still apply)\n",
+    "Defaults: --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25\n",
+    "          --verdict nearest --limit 24 --gap 8 (measured: README)\n",
     nullptr,
 };
 static const char *const ask_help[] = {
@@ -99,7 +106,8 @@ static const char *const help_help[] = {
 static const option_rule teach_options[] = {
     {"--object", true},   {"--all", false},   {"--min-size", true}, {"--grey", false},
     {"--no-grey", false}, {"--levels", true}, {"--encoding", true}, {"--sizes", true},
-    {"--verdict", true},  {"--limit", true},  {nullptr, false}};
+    {"--verdict", true},  {"--limit", true},  {"--gap", true},      {"--classic", false},
+    {nullptr, false}};
 static const option_rule ask_options[] = {{"-o", true}, {"--pictures", true}, {nullptr, false}};
 static const option_rule evaluate_options[] = {{"-o", true}, {nullptr, false}};
 static const option_rule no_options[] = {{nullptr, false}};

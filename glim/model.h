@@ -49,6 +49,7 @@ struct model {
     bool levels = false;             // photos' levels stretched
     std::string verdict = "settled"; // the verdict rule
     bool limit_derived = false;      // limit derived from the examples' patterns
+    int gap = 0; // units by which the nearest label must be nearer than any other
     // A new model: the margin rule, which stores what it is taught, for at
     // most 200 cycles (it stops once a cycle changes nothing; sets of dozens
     // of shapes need under 30).
