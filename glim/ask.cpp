@@ -18,15 +18,17 @@
 #include "recognise.h"
 
 // One line per object, fields in a fixed order; the label, which may hold
-// spaces, comes last and runs to the end of the line.
+// spaces, comes last and runs to the end of the line. Names and labels are
+// shown with their unprintable bytes as '?'.
 static void print_verdict(const model &m, const char *picture, int j, const found_object &object,
                           const object_answer &v) {
     const char *nearest = v.nearest >= 0 ? m.examples[v.nearest].label.c_str() : "-";
     const char *label = v.recognised >= 0 ? m.examples[v.recognised].label.c_str() : "-";
     printf("picture=%s object=%d box=%d,%d,%d,%d verdict=%s nearest=%s bits=%d limit=%d "
            "label=%s\n",
-           picture, j, object.x, object.y, object.width, object.height,
-           v.recognised >= 0 ? "recognised" : "unknown", nearest, v.bits, m.limit, label);
+           message_printable(picture).c_str(), j, object.x, object.y, object.width, object.height,
+           v.recognised >= 0 ? "recognised" : "unknown", message_printable(nearest).c_str(), v.bits,
+           m.limit, message_printable(label).c_str());
 }
 
 // The report picture of each asked picture: none, the one -o names, or one
@@ -174,7 +176,7 @@ int command_list(const command_args &args) {
     for (const model_example &e : m.examples)
         counts[e.label]++;
     for (const auto &entry : counts)
-        printf("%s: %d example%s\n", entry.first.c_str(), entry.second,
+        printf("%s: %d example%s\n", message_printable(entry.first.c_str()).c_str(), entry.second,
                entry.second == 1 ? "" : "s");
     if (model_recall_network(&m) != 0) return EXIT_FAILURE;
     int stable = 0;

@@ -172,10 +172,10 @@ int command_evaluate(const command_args &args) {
     int first = (int)std::max(width, strlen(corner));
     printf("%-*s", first, corner);
     for (const std::string &label : order)
-        printf(" %*s", (int)width, label.c_str());
+        printf(" %*s", (int)width, message_printable(label.c_str()).c_str());
     printf("\n");
     for (const std::string &row : order) {
-        printf("%-*s", first, row.c_str());
+        printf("%-*s", first, message_printable(row.c_str()).c_str());
         for (const std::string &column : order) {
             auto found = counts.find({row, column});
             printf(" %*d", (int)width, found == counts.end() ? 0 : found->second);
@@ -189,13 +189,14 @@ int command_evaluate(const command_args &args) {
             if (entry.first.first == label) shown += entry.second;
             if (entry.first.first == label && entry.first.second == label) hits += entry.second;
         }
-        printf("label=%s", label.c_str());
+        printf("label=%s", message_printable(label.c_str()).c_str());
         print_ratio("precision", hits, answered);
         print_ratio("recall", hits, shown);
         printf("\n");
     }
     for (const auto &entry : named)
-        printf("never-taught picture=%s named=%s\n", entry.first.c_str(), entry.second.c_str());
+        printf("never-taught picture=%s named=%s\n", message_printable(entry.first.c_str()).c_str(),
+               message_printable(entry.second.c_str()).c_str());
     if (out && drawing_save_matrix(matrix, out) != 0) return EXIT_FAILURE;
     return failed ? EXIT_FAILURE : EXIT_SUCCESS;
 }

@@ -59,11 +59,8 @@ bool model_check_label(const char *label) {
             why = "it holds a ',', which separates the fields of a TRUTH file";
     }
     if (!why) return true;
-    // The label is shown with its control characters as '?'.
-    std::string shown;
-    for (const char *c = label; *c && shown.size() < 80; c++)
-        shown += (unsigned char)*c < 0x20 || *c == 0x7f ? '?' : *c;
-    message_error("label '%s': cannot be used: %s", shown.c_str(), why);
+    // The message route shows the label's unprintable bytes as '?'.
+    message_error("label '%.80s': cannot be used: %s", label, why);
     return false;
 }
 

@@ -47,8 +47,9 @@ static bool choose_objects(const char *picture, const std::vector<found_object> 
 }
 
 static void print_example(const model_example &e) {
-    printf("picture=%s object=%d box=%d,%d,%d,%d size=%d label=%s\n", e.source.c_str(), e.object,
-           e.x, e.y, e.width, e.height, e.width * e.height, e.label.c_str());
+    printf("picture=%s object=%d box=%d,%d,%d,%d size=%d label=%s\n",
+           message_printable(e.source.c_str()).c_str(), e.object, e.x, e.y, e.width, e.height,
+           e.width * e.height, message_printable(e.label.c_str()).c_str());
 }
 
 int command_teach(const command_args &args) {
@@ -128,6 +129,6 @@ int command_forget(const command_args &args) {
     model_teach(m);
     if (model_save(&m) != 0) return EXIT_FAILURE;
     printf("forgot %d example%s of %s; %d left\n", forgotten, forgotten == 1 ? "" : "s",
-           label.c_str(), (int)kept.size());
+           message_printable(label.c_str()).c_str(), (int)kept.size());
     return EXIT_SUCCESS;
 }

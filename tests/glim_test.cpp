@@ -138,6 +138,15 @@ TEST(Glim, TeachTakesTheLargestObjectOrEveryOneAboveTheLeastSize) {
     run_result run = glim(dir, {"teach", "--classic", "big one", "train.ppm", "test-1.ppm"});
     EXPECT_EQ(run.out, "picture=train.ppm object=1 box=29,3,23,22 size=506 label=big one\n"
                        "picture=test-1.ppm object=0 box=48,3,26,22 size=572 label=big one\n");
+    // A picture's name is shown with its unprintable bytes as '?', and a
+    // label's stray UTF-8 bytes alike; the file keeps its name.
+    dir.write("x\033]0;owned\007.ppm", read_file(std::string(SAMPLES_DIR) + "/test-1.ppm"));
+    run = glim(dir, {"teach", "odd \xc2\x9b", "x\033]0;owned\007.ppm"});
+    EXPECT_EQ(run.out, "picture=x?]0;owned?.ppm object=0 box=48,3,26,22 size=572 label=odd ??\n");
+    run = glim(dir, {"ask", "x\033]0;owned\007.ppm"});
+    EXPECT_EQ(run.out.compare(0, 51, "picture=x?]0;owned?.ppm object=0 box=48,3,26,22 ver"), 0)
+        << run.out;
+    EXPECT_NE(glim(dir, {"list"}).out.find("\nodd ??: 1 example\n"), std::string::npos);
     // The bar of train.ppm is 24 x 8.
     run = glim(dir, {"teach", "--all", "--min-size", "200", "shape", "train.ppm"});
     EXPECT_EQ(run.status, 0) << run.err;
