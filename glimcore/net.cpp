@@ -26,6 +26,20 @@ void weight_slot_set(int s, double value) {
     mirror_stale = true;
 }
 
+void weight_slots_set(int first, int count, const double *values) {
+    if (count <= 0) return;
+    net_store_sync();
+    while (count > 0) {
+        int offset = first % WEIGHT_BLOCK_SLOTS;
+        int run = WEIGHT_BLOCK_SLOTS - offset < count ? WEIGHT_BLOCK_SLOTS - offset : count;
+        memcpy(&weight_blocks[first / WEIGHT_BLOCK_SLOTS][offset], values, (size_t)run * sizeof *values);
+        first += run;
+        values += run;
+        count -= run;
+    }
+    mirror_stale = true;
+}
+
 bool net_block_present(int k) {
     return weight_blocks[k] != nullptr;
 }

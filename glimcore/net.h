@@ -62,6 +62,10 @@ double weight_slot(int s);
 // a copy of the store, which this marks stale.
 void weight_slot_set(int s, double value);
 
+// Writes count slots from first on, each as weight_slot_set would; their
+// blocks must exist. For readers that gather a run of values first.
+void weight_slots_set(int first, int count, const double *values);
+
 // Whether block k (0..31) of the store exists: after a failed allocation the
 // blocks from the failing one on do not.
 bool net_block_present(int k);

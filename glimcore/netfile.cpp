@@ -259,6 +259,50 @@ bool convert_with_strtod(const char *start, const char *end, double *value) {
     return true;
 }
 
+// The form most values of a trained network take: one digit, a point, one to
+// sixteen digits and a comma. The fraction is read as two words at most, and
+// its at most 17 significant digits are always within decimal_convert's reach;
+// any other form, and a conversion it declines, is left to take_value's
+// general path (false), which reads the same text from the start again.
+bool take_short_form(const char *p, const char *end, bool negative, double *value,
+                     const char **after) {
+    static const uint64_t scale[9] = {1,      10,      100,      1000,     10000,
+                                      100000, 1000000, 10000000, 100000000};
+    if (end - p < 19 || !is_digit(p[0]) || p[1] != '.') return false;
+    uint64_t first = load_eight(p + 2);
+    uint64_t flags = non_digits(first);
+    uint64_t digits = (uint64_t)(p[0] - '0');
+    int count; // digits after the point
+    if (flags != 0) {
+        count = __builtin_ctzll(flags) / 8;
+        if (count == 0) return false;
+        int shift = 8 * (8 - count);
+        first = first << shift | 0x3030303030303030 >> (64 - shift);
+        digits = digits * scale[count] + eight_digits_value(first);
+    } else {
+        uint64_t second = load_eight(p + 10);
+        flags = non_digits(second);
+        digits = digits * scale[8] + eight_digits_value(first);
+        count = 8;
+        if (flags != 0) {
+            int more = __builtin_ctzll(flags) / 8;
+            if (more > 0) {
+                int shift = 8 * (8 - more);
+                second = second << shift | 0x3030303030303030 >> (64 - shift);
+                digits = digits * scale[more] + eight_digits_value(second);
+                count += more;
+            }
+        } else {
+            digits = digits * scale[8] + eight_digits_value(second);
+            count = 16;
+        }
+    }
+    const char *q = p + 2 + count;
+    if (*q != ',' || !decimal_convert(digits, -count, negative, value)) return false;
+    *after = q + 1;
+    return true;
+}
+
 // Exponents beyond this are all the same to the conversions: every nonzero
 // number overflows or underflows.
 constexpr int EXPONENT_CEILING = 100000;
@@ -277,6 +321,7 @@ bool take_value(text_cursor *c, double *value) {
     const char *end = c->end;
     bool negative = p < end && *p == '-';
     if (negative) p++;
+    if (take_short_form(p, end, negative, value, &c->at)) return true;
     if (p < end && is_digit(*p)) {
         const char *whole = p;
         uint64_t digits = 0;
@@ -351,12 +396,18 @@ bool netfile_read_text(const char *text, size_t size) {
         int length =
             snprintf(header, sizeof header, "double weights%d[%d] = {", i, WEIGHT_BLOCK_SLOTS);
         if (!take_header(&c, header, length)) return false;
+        // A block's values are gathered and stored together; a value the fast
+        // reader cannot take still leaves those before it stored.
+        double values[WEIGHT_BLOCK_SLOTS];
+        bool present = net_block_present(i);
         for (int v = 0; v < WEIGHT_BLOCK_SLOTS; v++) {
-            double value;
-            if (!take_value(&c, &value)) return false;
-            if (net_block_present(i)) weight_slot_set(i * WEIGHT_BLOCK_SLOTS + v, value);
+            if (!take_value(&c, &values[v])) {
+                if (present) weight_slots_set(i * WEIGHT_BLOCK_SLOTS, v, values);
+                return false;
+            }
             skip_breaks(&c);
         }
+        if (present) weight_slots_set(i * WEIGHT_BLOCK_SLOTS, WEIGHT_BLOCK_SLOTS, values);
         if (!take_literal(&c, "}", 1)) return false;
         skip_breaks(&c);
     }
