@@ -181,16 +181,21 @@ TEST(NetFileFastReader, DigitRunsOfEveryLengthAndSplit) {
                 std::string number = digits;
                 if (point > 0 && point < length) number.insert((size_t)point, ".");
                 if (trial == 3) number += "E-" + std::to_string(rng.next() % 30);
+                if (trial == 2) number.insert(0, "-");
                 char tail = after[rng.next() % after.size()];
-                std::string text = number + tail + "123456789";
-                double fast = 0;
-                size_t taken = netfile_read_value(text.data(), text.size(), &fast);
-                if (tail != ',') {
-                    EXPECT_EQ(taken, 0u) << text;
-                    continue;
+                // Short and long text after the value: the reader takes whole
+                // words where the text holds them and single bytes near its end.
+                for (const char *rest : {"", "123456789", "12345678901234567890123"}) {
+                    std::string text = number + tail + rest;
+                    double fast = 0;
+                    size_t taken = netfile_read_value(text.data(), text.size(), &fast);
+                    if (tail != ',') {
+                        EXPECT_EQ(taken, 0u) << text;
+                        continue;
+                    }
+                    ASSERT_EQ(taken, number.size() + 1) << text;
+                    EXPECT_EQ(bits_of(fast), bits_of(strtod(number.c_str(), nullptr))) << text;
                 }
-                ASSERT_EQ(taken, number.size() + 1) << text;
-                EXPECT_EQ(bits_of(fast), bits_of(strtod(number.c_str(), nullptr))) << text;
             }
         }
     }
