@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
+#include "photo_jpeg.h"
 
 constexpr int SMALL_WIDTH = 80, SMALL_HEIGHT = 60, ZOOM = 8;
 constexpr int WIDTH = SMALL_WIDTH * ZOOM, HEIGHT = SMALL_HEIGHT * ZOOM;
@@ -44,30 +44,6 @@ static bool read_ppm(const char *name, std::vector<unsigned char> *rgb) {
     return ok;
 }
 
-static bool write_jpeg(const std::string &name, const std::vector<unsigned char> &rgb) {
-    FILE *out = fopen(name.c_str(), "wb");
-    if (!out) return false;
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, out);
-    info.image_width = WIDTH;
-    info.image_height = HEIGHT;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    for (int y = 0; y < HEIGHT; y++) {
-        JSAMPROW row = const_cast<unsigned char *>(&rgb[(size_t)y * WIDTH * 3]);
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return fclose(out) == 0;
-}
-
 int main(int argc, char **argv) {
     if (argc < 5) {
         fprintf(stderr, "Usage: draw_photos OUT_DIR COUNT SEED PICTURE.ppm...\n");
@@ -90,13 +66,14 @@ int main(int argc, char **argv) {
                 for (int c = 0; c < 3; c++) {
                     int v = inside ? small[((size_t)sy * SMALL_WIDTH + sx) * 3 + c] : 0;
                     v = v * light / 100 + random_below(9) - 4;
-                    photo[((size_t)y * WIDTH + x) * 3 + c] =
-                        (unsigned char)(v < 0 ? 0 : v > 255 ? 255 : v);
+                    photo[((size_t)y * WIDTH + x) * 3 + c] = (unsigned char)(v < 0     ? 0
+                                                                             : v > 255 ? 255
+                                                                                       : v);
                 }
             }
         }
         std::string name = std::string(argv[1]) + "/photo-" + std::to_string(k) + ".jpg";
-        if (!write_jpeg(name, photo)) {
+        if (!photo_write_jpeg(name, photo, WIDTH, HEIGHT)) {
             fprintf(stderr, "draw_photos: cannot write %s\n", name.c_str());
             return 1;
         }

@@ -18,9 +18,8 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "decode.h"
+#include "photo_jpeg.h"
 
 constexpr int WIDTH = 640, HEIGHT = 480;
 constexpr int SHRINK = 8;           // glim's 80 x 60 picture is the photo shrunk 8 times
@@ -297,36 +296,17 @@ static void paste(photo *ph, size_t o, double size, double cx, double cy) {
     ph->box[3] = y1;
 }
 
-static bool write_jpeg(const std::string &name, const photo &ph, double light) {
+static bool write_photo(const std::string &name, const photo &ph, double light) {
     std::vector<unsigned char> rgb(ph.rgb.size());
     for (size_t i = 0; i < rgb.size(); i++) {
         double v = ph.rgb[i] * light + random_between(-3, 3);
         rgb[i] = (unsigned char)(v < 0 ? 0 : v > 255 ? 255 : std::lround(v));
     }
-    FILE *out = fopen(name.c_str(), "wb");
-    if (!out) {
+    if (!photo_write_jpeg(name, rgb, WIDTH, HEIGHT)) {
         fprintf(stderr, "recognition_set: cannot write %s\n", name.c_str());
         return false;
     }
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, out);
-    info.image_width = WIDTH;
-    info.image_height = HEIGHT;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    for (int y = 0; y < HEIGHT; y++) {
-        JSAMPROW row = &rgb[(size_t)y * WIDTH * 3];
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return fclose(out) == 0;
+    return true;
 }
 
 // One question or example: where, how large, under what light, on what ground.
@@ -378,7 +358,7 @@ static bool make_shot(const std::string &out, size_t o, const shot &s, int k, FI
     }
     paste(&ph, o, s.size, cx, cy);
     std::string name = std::string(kind.label) + "-" + s.variant + "-" + std::to_string(k) + ".jpg";
-    if (!write_jpeg(out + "/" + name, ph, s.light)) return false;
+    if (!write_photo(out + "/" + name, ph, s.light)) return false;
     const char *set = kind.set == 0 ? "tuning" : "heldout";
     if (example) {
         fprintf(list, "%s %s %d %s\n", set, kind.label, k, name.c_str());
