@@ -7,6 +7,7 @@
 #include "bench_support.h"
 #include "net.h"
 #include "net_literal.h"
+#include "settings.h"
 
 namespace {
 
@@ -19,7 +20,6 @@ struct core {
 const core CORES[] = {{"literal", literal_iterate, literal_learn},
                       {"fast", net_iterate, net_learn}};
 const int DENSITIES[] = {10, 50, 80};
-constexpr int RECALL_LIMIT = 500;
 
 // A quiet fresh network taught each pattern once per cycle.
 void teach(const std::vector<std::vector<int>> &patterns, int cycles) {

@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     prep_request request;
     request.max_pixels = MAX_PIXELS;
     request.mode = size % 3 == 0 ? FIT_PAD : size % 3 == 1 ? FIT_FILL : FIT_STRETCH;
-    unsigned char raster[PREP_WIDTH * PREP_HEIGHT * 3];
+    unsigned char raster[PICTURE_WIDTH * PICTURE_HEIGHT * 3];
     prep_made made;
     char error[PREP_LINE_SIZE];
     double start = processor_seconds();

@@ -19,12 +19,12 @@ static bool encoder_accepts(const uint8_t *data, size_t size) {
     FILE *in = fmemopen(const_cast<uint8_t *>(data), size, "rb");
     if (!in) return false;
     ppm_header header;
-    bool fits = ppm_read_header(in, &header) == PPM_OK && header.width == SCENE_WIDTH &&
-                header.height == SCENE_HEIGHT && header.maxval == 255;
+    bool fits = ppm_read_header(in, &header) == PPM_OK && header.width == PICTURE_WIDTH &&
+                header.height == PICTURE_HEIGHT && header.maxval == 255;
     long raster_start = ftell(in);
     fclose(in);
     return fits && raster_start >= 0 &&
-           size - (size_t)raster_start >= (size_t)SCENE_WIDTH * SCENE_HEIGHT * 3;
+           size - (size_t)raster_start >= (size_t)PICTURE_WIDTH * PICTURE_HEIGHT * 3;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // one pixel around it; merged boxes are unions of such boxes.
     for (int j = 0; j < count; j++) {
         int x = object_x(j), y = object_y(j), w = object_width(j), h = object_height(j);
-        if (x < 0 || y < 0 || w < 2 || h < 2 || x + w >= SCENE_WIDTH || y + h >= SCENE_HEIGHT)
+        if (x < 0 || y < 0 || w < 2 || h < 2 || x + w >= PICTURE_WIDTH || y + h >= PICTURE_HEIGHT)
             fuzz_fail("object box outside the picture");
     }
     if (!encoder_accepts(data, size)) return 0;

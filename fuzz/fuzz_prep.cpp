@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             (long)picture.width * picture.height > options.max_pixels ||
             picture.samples.size() != (size_t)picture.width * picture.height * 3)
             fuzz_fail("decoded picture of an impossible size");
-        unsigned char raster[PREP_WIDTH * PREP_HEIGHT * 3];
+        unsigned char raster[PICTURE_WIDTH * PICTURE_HEIGHT * 3];
         prep_rect whole = {0, 0, picture.width, picture.height};
         prep_scale(picture, prep_plan(whole, FIT_PAD), options.background, raster);
         prep_scale(picture, prep_plan(whole, FIT_FILL), options.background, raster);

@@ -41,10 +41,9 @@ struct report_outputs {
 // FOLDER/NAME-report.png for picture FOLDER2/NAME.EXT, as glimview report
 // names its picture.
 static std::string report_name(const std::string &folder, const std::string &picture) {
-    size_t slash = picture.rfind('/');
-    std::string base = slash == std::string::npos ? picture : picture.substr(slash + 1);
-    size_t dot = base.rfind('.');
-    if (dot != std::string::npos && dot > 0) base.erase(dot);
+    const char *name = picture.c_str();
+    const char *file = name_base(name);
+    std::string base(file, name_stem_length(name) - (size_t)(file - name));
     if (folder != ".") base = folder + (folder.back() == '/' ? "" : "/") + base;
     return base + "-report.png";
 }
@@ -124,7 +123,7 @@ int command_ask(const command_args &args) {
             return EXIT_FAILURE;
         drawing_take_examples(m);
     }
-    std::vector<unsigned char> raster(PHOTO_BYTES);
+    std::vector<unsigned char> raster(PICTURE_RASTER_BYTES);
     std::vector<found_object> found;
     std::vector<object_answer> verdicts;
     bool failed = false;

@@ -38,7 +38,7 @@ int drawing_save_report(const char *picture, const unsigned char *raster,
                         const std::vector<object_answer> &verdicts, const char *out) {
     report &result = examples_report;
     result.subject.name = picture;
-    result.subject.rgb.assign(raster, raster + PHOTO_BYTES);
+    result.subject.rgb.assign(raster, raster + PICTURE_RASTER_BYTES);
     result.objects.clear();
     for (size_t j = 0; j < found.size(); j++) {
         const object_answer &v = verdicts[j];

@@ -70,7 +70,7 @@ static bool read_truth(const char *name, std::vector<truth_line> *lines) {
 
 // The answer for one picture: the label of its largest object's verdict, or NOTHING.
 static bool answer_picture(const model &m, const std::string &picture, std::string *answer) {
-    std::vector<unsigned char> raster(PHOTO_BYTES);
+    std::vector<unsigned char> raster(PICTURE_RASTER_BYTES);
     char error[PHOTO_ERROR_SIZE];
     if (!recognise_read(m, picture.c_str(), raster.data(), error)) {
         progress_end();

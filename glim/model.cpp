@@ -309,10 +309,10 @@ static bool read_example_picture(const std::string &path, std::vector<unsigned c
         return false;
     }
     ppm_header header;
-    rgb->resize(PHOTO_BYTES);
-    bool whole = ppm_read_header(in, &header) == PPM_OK && header.width == PHOTO_WIDTH &&
-                 header.height == PHOTO_HEIGHT && header.maxval == 255 &&
-                 fread(rgb->data(), 1, PHOTO_BYTES, in) == PHOTO_BYTES;
+    rgb->resize(PICTURE_RASTER_BYTES);
+    bool whole = ppm_read_header(in, &header) == PPM_OK && header.width == PICTURE_WIDTH &&
+                 header.height == PICTURE_HEIGHT && header.maxval == 255 &&
+                 fread(rgb->data(), 1, PICTURE_RASTER_BYTES, in) == PICTURE_RASTER_BYTES;
     fclose(in);
     if (!whole) message_error("%s: not the example's 80 x 60 picture", path.c_str());
     return whole;
@@ -377,7 +377,7 @@ static bool save_picture(const std::string &path, const std::vector<unsigned cha
     save_file file;
     FILE *out = save_begin(&file, path.c_str());
     if (!out) return false;
-    fprintf(out, "P6\n%d %d\n255\n", PHOTO_WIDTH, PHOTO_HEIGHT);
+    fprintf(out, "P6\n%d %d\n255\n", PICTURE_WIDTH, PICTURE_HEIGHT);
     fwrite(rgb.data(), 1, rgb.size(), out);
     return save_commit(&file) == 0;
 }

@@ -6,7 +6,7 @@
 
 #include "shrink.h"
 
-static_assert(PHOTO_WIDTH == PREP_WIDTH && PHOTO_HEIGHT == PREP_HEIGHT,
+static_assert(PICTURE_WIDTH == PICTURE_WIDTH && PICTURE_HEIGHT == PICTURE_HEIGHT,
               "glim's pictures are glimprep's");
 static_assert(PHOTO_ERROR_SIZE >= PREP_LINE_SIZE, "glimprep's messages fit glim's");
 

@@ -5,14 +5,13 @@
 
 #include <cstddef>
 
+#include "settings.h"
+
 #include "fit.h"
 
-constexpr int PHOTO_WIDTH = 80;
-constexpr int PHOTO_HEIGHT = 60;
-constexpr size_t PHOTO_BYTES = (size_t)PHOTO_WIDTH * PHOTO_HEIGHT * 3;
 constexpr int PHOTO_ERROR_SIZE = 1024;
 
-// Reads the picture at path into raster (PHOTO_BYTES, RGB row by row). true
+// Reads the picture at path into raster (PICTURE_RASTER_BYTES, RGB row by row). true
 // on success; false with a "what: why" line in error. inside, when given,
 // receives the part of the raster that the picture fills (the rest is
 // padding).

@@ -19,9 +19,9 @@
 #include "pict2.h"
 #include "progress.h"
 #include "scene.h"
+#include "settings.h"
 #include "verdict.h"
 
-constexpr int RECALL_LIMIT = 500; // sweeps, as glimsee settles a pattern
 constexpr int LIMIT_MOST = NETSIZE;
 
 int found_size(const found_object &object) {
@@ -253,7 +253,7 @@ static encoding_choice model_choice(const model &m) {
 void recognise_find(const model &m, const unsigned char *raster,
                     std::vector<found_object> *objects) {
     encoding_choice choice = model_choice(m);
-    scene_segment_raster(raster, SCENE_WIDTH, SCENE_HEIGHT);
+    scene_segment_raster(raster, PICTURE_WIDTH, PICTURE_HEIGHT);
     objects->clear();
     for (int j = 0; j < object_count(); j++) {
         found_object object;

@@ -64,7 +64,7 @@ int command_teach(const command_args &args) {
     if (args.has("--object") && !command_number("teach", args, "--object", 999, &object))
         return GLIM_USAGE;
     if (args.has("--min-size") &&
-        !command_number("teach", args, "--min-size", PHOTO_WIDTH * PHOTO_HEIGHT, &min_size))
+        !command_number("teach", args, "--min-size", PICTURE_WIDTH * PICTURE_HEIGHT, &min_size))
         return GLIM_USAGE;
     const std::string &label = args.operands[0];
     if (!model_check_label(label.c_str())) return GLIM_USAGE;
@@ -73,7 +73,7 @@ int command_teach(const command_args &args) {
     if (model_open(args.model.c_str(), true, &m) != 0) return EXIT_FAILURE;
     if (int status = recognise_options(args, &m)) return status;
     size_t first_new = m.examples.size();
-    std::vector<unsigned char> raster(PHOTO_BYTES);
+    std::vector<unsigned char> raster(PICTURE_RASTER_BYTES);
     std::vector<found_object> found;
     for (size_t i = 1; i < args.operands.size(); i++) {
         const char *picture = args.operands[i].c_str();

@@ -84,7 +84,7 @@ load_result act_load(int *act, const char *name) {
 void act_print(const int *act, const char *title) {
     printf("%s", title);
     for (int u = 0; u < NETSIZE; u++) {
-        if (u % 16 == 0) printf("\n");
+        if (u % PATTERN_SIDE == 0) printf("\n");
         printf("%d ", act[u]);
     }
     printf("\n");

@@ -93,11 +93,19 @@ int name_format(char *name, const char *mask, int number) {
     return 0;
 }
 
-int name_picture_mask(char *mask, const char *picture, const char *suffix) {
-    const char *base = strrchr(picture, '/');
-    base = base ? base + 1 : picture;
+const char *name_base(const char *path) {
+    const char *slash = strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+size_t name_stem_length(const char *path) {
+    const char *base = name_base(path);
     const char *dot = strrchr(base, '.');
-    const char *stem_end = dot && dot != base ? dot : picture + strlen(picture);
+    return dot && dot != base ? (size_t)(dot - path) : strlen(path);
+}
+
+int name_picture_mask(char *mask, const char *picture, const char *suffix) {
+    const char *stem_end = picture + name_stem_length(picture);
     char built[2 * NAME_SIZE + 2];
     size_t length = 0;
     for (const char *c = picture; c < stem_end && length < 2 * NAME_SIZE; c++) {

@@ -33,6 +33,15 @@ int name_check_mask(const char *mask, mask_rule rule);
 // 0 on success; -1 after a message on stderr when the name would not fit.
 int name_format(char *name, const char *mask, int number);
 
+// The file name of path: what follows its last '/'.
+const char *name_base(const char *path);
+
+// The length of path less the extension of its file name (from the file
+// name's last '.'; a dot that starts the file name is no extension): every
+// name the suite makes from another file's name starts with these bytes.
+// "pics/cat.ppm" gives 8, "pics/.net" 9.
+size_t name_stem_length(const char *path);
+
 // The mask of a picture's files in a run over many pictures: the picture's
 // name less the extension of its last component (from its last '.'), every
 // '%' doubled, then '-' and suffix, a default mask such as "ca-%d.act"; so

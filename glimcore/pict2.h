@@ -8,6 +8,8 @@
 // bars of sixteen units.
 #pragma once
 
+#include "settings.h"
+
 constexpr int WINDOW_SIZE = 200;    // the object window has WINDOW_SIZE x WINDOW_SIZE cells
 constexpr int WINDOW_CENTER = 100;  // the box is centred on cell (WINDOW_CENTER, WINDOW_CENTER)
 constexpr int PROFILE_LENGTH = 360; // one profile entry per degree, 1 to 360
@@ -26,10 +28,6 @@ int encode_object(const char *path, int x, int y, int w, int h, int *act);
 // memory (three bytes per pixel, row by row), as encode_object does from the
 // picture's file: for callers that read a picture once for all its objects.
 void encode_object_raster(const unsigned char *rgb, int x, int y, int w, int h, int *act);
-
-constexpr int PICTURE_WIDTH = 80; // the only picture the encoder accepts
-constexpr int PICTURE_HEIGHT = 60;
-constexpr int PICTURE_RASTER_BYTES = PICTURE_WIDTH * PICTURE_HEIGHT * 3; // RGB, row by row
 
 // Reads the RGB raster (PICTURE_RASTER_BYTES) of the picture at path. 0, or
 // -1 after a message as encode_object.

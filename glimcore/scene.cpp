@@ -39,7 +39,7 @@ static int refuse(const char *path, const char *format, ...) {
 // the raster fits the buffer and each sample is one byte. A short raster is
 // refused before any cell is written.
 static int read_raster(FILE *in, const char *path, int width, int height) {
-    unsigned char raster[SCENE_WIDTH * SCENE_HEIGHT * 3];
+    unsigned char raster[PICTURE_WIDTH * PICTURE_HEIGHT * 3];
     size_t size = (size_t)width * height * 3;
     size_t got = fread(raster, 1, size, in);
     if (got < size) return refuse(path, "the raster ends after %zu of %zu bytes", got, size);
@@ -80,10 +80,10 @@ static int read_picture(FILE *in, const char *path, int *width, int *height) {
     // The planes hold at most 80 x 60 pixels. A larger picture is refused
     // rather than cut: boxes of a cut picture would not describe the file
     // that the object encoder reads again.
-    if (header.width < 1 || header.width > SCENE_WIDTH || header.height < 1 ||
-        header.height > SCENE_HEIGHT)
+    if (header.width < 1 || header.width > PICTURE_WIDTH || header.height < 1 ||
+        header.height > PICTURE_HEIGHT)
         return refuse(path, "the size %d x %d is not within 1..%d x 1..%d", header.width,
-                      header.height, SCENE_WIDTH, SCENE_HEIGHT);
+                      header.height, PICTURE_WIDTH, PICTURE_HEIGHT);
     // Above 255 every sample takes two bytes, which would be misread as pixels.
     if (header.maxval < 1 || header.maxval > 255)
         return refuse(path, "the maximum sample value %d is not within 1..255", header.maxval);
@@ -338,7 +338,7 @@ static bool merge_contained() {
 static bool frame_cell(int x, int y, int n) {
     // Boxes from a picture always lie within the drawing surface; a cell
     // outside it is neither cleared nor drawn.
-    if (x < 0 || x >= SCENE_WIDTH || y < 0 || y >= SCENE_HEIGHT) return false;
+    if (x < 0 || x >= PICTURE_WIDTH || y < 0 || y >= PICTURE_HEIGHT) return false;
     unsigned char &cell = scene_edges[x][y];
     if (cell == 0) {
         cell = (unsigned char)(FRAME_MARK + n);
@@ -370,8 +370,8 @@ int scene_merge_boxes() {
     // After every merge the whole procedure starts again from a clear drawing
     // surface; nothing but the table is carried over.
     for (;;) {
-        for (int x = 0; x < SCENE_WIDTH; x++)
-            for (int y = 0; y < SCENE_HEIGHT; y++)
+        for (int x = 0; x < PICTURE_WIDTH; x++)
+            for (int y = 0; y < PICTURE_HEIGHT; y++)
                 scene_edges[x][y] = 0;
         if (merge_contained() || merge_meeting_frames()) continue;
         return 0;

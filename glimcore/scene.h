@@ -8,10 +8,10 @@
 // may look at them.
 #pragma once
 
-constexpr int SCENE_WIDTH = 80;
-constexpr int SCENE_HEIGHT = 60;
-constexpr int SCENE_STRIDE = SCENE_HEIGHT + 1; // bytes per column, the spare row included
-constexpr int SCENE_COLUMNS = SCENE_WIDTH + 1; // columns per plane, the spare column included
+#include "settings.h"
+
+constexpr int SCENE_STRIDE = PICTURE_HEIGHT + 1; // bytes per column, the spare row included
+constexpr int SCENE_COLUMNS = PICTURE_WIDTH + 1; // columns per plane, the spare column included
 constexpr int MAX_OBJECTS = 20;
 
 extern unsigned char scene_input[SCENE_COLUMNS][SCENE_STRIDE]; // blue sample of each pixel

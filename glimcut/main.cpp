@@ -15,12 +15,13 @@
 #include "objects.h"
 #include "savefile.h"
 #include "scene.h"
+#include "settings.h"
 
-static char picture_name[NAME_SIZE] = "sep.ppm"; // first argument
-static char out_mask[NAME_SIZE] = "se-%d.act";   // second argument
-static bool each_picture;                        // --each: several pictures
-static bool quiet;                               // --quiet with --each: a line per object
-static encoding_choice encoding;                 // --encoding and --sizes
+static char picture_name[NAME_SIZE] = "sep.ppm";     // first argument
+static char out_mask[NAME_SIZE] = GLIM_PATTERN_MASK; // second argument
+static bool each_picture;                            // --each: several pictures
+static bool quiet;                                   // --quiet with --each: a line per object
+static encoding_choice encoding;                     // --encoding and --sizes
 
 static const char *const usage[] = {
     "Usage: glimcut <picture_file> <out_file_mask>\n",
@@ -32,10 +33,10 @@ static const char *const usage[] = {
 };
 static const char *const help[] = {
     "Arguments:\n",
-    "  picture_file   80 x 60 binary PPM (P6) picture, maximum 255; required\n",
-    "  out_file_mask  name of object N's pattern file, %d for N; default se-%d.act\n",
+    "  picture_file   " GLIM_PICTURE_SIZE " binary PPM (P6) picture, maximum 255; required\n",
+    "  out_file_mask  name of object N's pattern file, %d for N; default " GLIM_PATTERN_MASK "\n",
     "Several pictures: glimcut --each [--quiet] <picture_file>...\n",
-    "  patterns of DIR/NAME.ppm go to DIR/NAME-se-%d.act; --quiet prints only\n",
+    "  patterns of DIR/NAME.ppm go to DIR/NAME-" GLIM_PATTERN_MASK "; --quiet prints only\n",
     "  one line per object (picture=P object=J box=X,Y,W,H file=NAME) and failures\n",
     "Options:\n",
     "  --encoding NAME  classic (the default) or normalised: the box resampled to\n",

@@ -18,14 +18,13 @@
 #include "netfile.h"
 #include "netmargin.h"
 #include "savefile.h"
+#include "settings.h"
 
-constexpr int RECALL_LIMIT = 500;
-
-static int nr_of_files = 1;                           // first argument
-static int nr_of_cycles = 50;                         // second argument
-static char pat_file_mask[NAME_SIZE] = "se-%d.act";   // third argument
-static char net_file_name[NAME_SIZE] = "glimnet.net"; // read at start, written at the end
-static learning_rule rule = RULE_CLASSIC;             // --rule NAME
+static int nr_of_files = 1;                                  // first argument
+static int nr_of_cycles = CYCLES_DEFAULT;                    // second argument
+static char pat_file_mask[NAME_SIZE] = GLIM_PATTERN_MASK;    // third argument
+static char net_file_name[NAME_SIZE] = GLIM_NETWORK_DEFAULT; // read at start, written at the end
+static learning_rule rule = RULE_CLASSIC;                    // --rule NAME
 
 // One pattern file's vector.
 struct pattern_node {
@@ -40,7 +39,7 @@ static const char *const usage[] = {
     "Usage: glimlearn <nr_of_files> <nr_of_cycles> <pat_file_mask>\n",
     "  where the network will learn the patterns which are stored in\n",
     "  <nr_of_files> consecutive files named se-1.act, se-2.act,...\n",
-    "  and stored to file glimnet.net .",
+    "  and stored to file " GLIM_NETWORK_DEFAULT " .",
     "\n",
     nullptr,
 };
@@ -48,8 +47,8 @@ static const char *const help[] = {
     "\n",
     "Arguments:\n",
     "  nr_of_files    how many pattern files, numbered from 0; required\n",
-    "  nr_of_cycles   times each pattern is taught; default 50\n",
-    "  pat_file_mask  name of pattern file N, %d for N; default se-%d.act\n",
+    "  nr_of_cycles   times each pattern is taught; default " GLIM_TEXT(GLIM_CYCLES_DEFAULT) "\n",
+    "  pat_file_mask  name of pattern file N, %d for N; default " GLIM_PATTERN_MASK "\n",
     "\n",
     "Options:\n",
     "  --rule NAME    the learning rule: classic (error-correcting) or margin\n",

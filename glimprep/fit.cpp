@@ -12,27 +12,27 @@ static long scaled(long a, long b, long c) {
 }
 
 prep_layout prep_plan(prep_rect crop, prep_fit_mode mode) {
-    prep_layout layout = {crop, {0, 0, PREP_WIDTH, PREP_HEIGHT}};
+    prep_layout layout = {crop, {0, 0, PICTURE_WIDTH, PICTURE_HEIGHT}};
     // The crop is wider than 4:3 when width / height > 80 / 60.
-    bool wider = crop.width * PREP_HEIGHT > crop.height * PREP_WIDTH;
+    bool wider = crop.width * PICTURE_HEIGHT > crop.height * PICTURE_WIDTH;
     if (mode == FIT_PAD) {
         prep_rect &target = layout.target;
         if (wider) {
-            target.height = scaled(crop.height, PREP_WIDTH, crop.width);
+            target.height = scaled(crop.height, PICTURE_WIDTH, crop.width);
             if (target.height < 1) target.height = 1;
         } else {
-            target.width = scaled(crop.width, PREP_HEIGHT, crop.height);
+            target.width = scaled(crop.width, PICTURE_HEIGHT, crop.height);
             if (target.width < 1) target.width = 1;
         }
-        target.x = (PREP_WIDTH - target.width) / 2;
-        target.y = (PREP_HEIGHT - target.height) / 2;
+        target.x = (PICTURE_WIDTH - target.width) / 2;
+        target.y = (PICTURE_HEIGHT - target.height) / 2;
     } else if (mode == FIT_FILL) {
         prep_rect &source = layout.source;
         if (wider) {
-            source.width = scaled(crop.height, PREP_WIDTH, PREP_HEIGHT);
+            source.width = scaled(crop.height, PICTURE_WIDTH, PICTURE_HEIGHT);
             if (source.width < 1) source.width = 1;
         } else {
-            source.height = scaled(crop.width, PREP_HEIGHT, PREP_WIDTH);
+            source.height = scaled(crop.width, PICTURE_HEIGHT, PICTURE_WIDTH);
             if (source.height < 1) source.height = 1;
         }
         source.x = crop.x + (crop.width - source.width) / 2;
@@ -48,8 +48,7 @@ static long overlap(long a0, long a1, long b0, long b1) {
     return high > low ? high - low : 0;
 }
 
-prep_shrinker::prep_shrinker(bool has_crop, prep_rect crop, prep_fit_mode mode,
-                             prep_rgb background)
+prep_shrinker::prep_shrinker(bool has_crop, prep_rect crop, prep_fit_mode mode, prep_rgb background)
     : has_crop_(has_crop), crop_(crop), mode_(mode), background_(background) {}
 
 prep_shrinker::prep_shrinker(const prep_layout &layout, prep_rgb background, long width,
@@ -60,8 +59,7 @@ prep_shrinker::prep_shrinker(const prep_layout &layout, prep_rgb background, lon
     place(width, height, 0, 1);
 }
 
-int prep_shrinker::start(long width, long height, int orientation, int max_reduction,
-                         char *error) {
+int prep_shrinker::start(long width, long height, int orientation, int max_reduction, char *error) {
     shown_width = prep_turned(orientation) ? height : width;
     shown_height = prep_turned(orientation) ? width : height;
     prep_rect crop = {0, 0, shown_width, shown_height};
@@ -105,7 +103,6 @@ void prep_shrinker::place(long width, long height, int orientation, int reductio
     stored_width_ = turned ? layout_.target.height : layout_.target.width;
     stored_height_ = turned ? layout_.target.width : layout_.target.height;
 }
-
 
 // Along each axis, with t the target's size and s the source's in stored
 // pixels: decoded pixel p spans [p * r * t, min((p + 1) * r, size) * t) and
@@ -163,7 +160,7 @@ void prep_shrinker::take(long y, long x, long step, long count, const uint16_t *
 
 void prep_shrinker::finish(unsigned char *raster) const {
     const prep_rect &target = layout_.target;
-    for (int pixel = 0; pixel < PREP_WIDTH * PREP_HEIGHT; pixel++) {
+    for (int pixel = 0; pixel < PICTURE_WIDTH * PICTURE_HEIGHT; pixel++) {
         raster[3 * pixel] = background_.red;
         raster[3 * pixel + 1] = background_.green;
         raster[3 * pixel + 2] = background_.blue;
@@ -176,28 +173,28 @@ void prep_shrinker::finish(unsigned char *raster) const {
             long u, v;
             prep_stored_pixel(orientation_, stored_width_, stored_height_, tx, ty, &u, &v);
             const unsigned long long *sum = &sums_[3 * (v * stored_width_ + u)];
-            unsigned char *out = raster + 3 * ((target.y + ty) * PREP_WIDTH + target.x + tx);
+            unsigned char *out = raster + 3 * ((target.y + ty) * PICTURE_WIDTH + target.x + tx);
             for (int c = 0; c < 3; c++)
                 out[c] = (unsigned char)((sum[c] * 255 + whole / 2) / whole);
         }
     }
     // Thin bands of padding take the nearest pixel of the picture beside them.
     auto copy = [&](long to_x, long to_y, long from_x, long from_y) {
-        memcpy(raster + 3 * (to_y * PREP_WIDTH + to_x), raster + 3 * (from_y * PREP_WIDTH + from_x),
-               3);
+        memcpy(raster + 3 * (to_y * PICTURE_WIDTH + to_x),
+               raster + 3 * (from_y * PICTURE_WIDTH + from_x), 3);
     };
-    long left = target.x, right = PREP_WIDTH - target.x - target.width;
-    long top = target.y, bottom = PREP_HEIGHT - target.y - target.height;
+    long left = target.x, right = PICTURE_WIDTH - target.x - target.width;
+    long top = target.y, bottom = PICTURE_HEIGHT - target.y - target.height;
     for (long ty = target.y; ty < target.y + target.height; ty++) {
         for (long x = 0; left <= 2 && x < left; x++)
             copy(x, ty, target.x, ty);
-        for (long x = target.x + target.width; right <= 2 && x < PREP_WIDTH; x++)
+        for (long x = target.x + target.width; right <= 2 && x < PICTURE_WIDTH; x++)
             copy(x, ty, target.x + target.width - 1, ty);
     }
-    for (long x = 0; x < PREP_WIDTH; x++) {
+    for (long x = 0; x < PICTURE_WIDTH; x++) {
         for (long y = 0; top <= 2 && y < top; y++)
             copy(x, y, x, target.y);
-        for (long y = target.y + target.height; bottom <= 2 && y < PREP_HEIGHT; y++)
+        for (long y = target.y + target.height; bottom <= 2 && y < PICTURE_HEIGHT; y++)
             copy(x, y, x, target.y + target.height - 1);
     }
 }

@@ -3,9 +3,7 @@
 #pragma once
 
 #include "decode.h"
-
-constexpr int PREP_WIDTH = 80;
-constexpr int PREP_HEIGHT = 60;
+#include "settings.h"
 
 enum prep_fit_mode {
     FIT_PAD,     // keep the aspect ratio and pad with the background colour
@@ -60,9 +58,9 @@ class prep_shrinker : public prep_sink {
     // it repeats the picture's outermost row or column beside it.
     void finish(unsigned char *raster) const;
 
-    long shown_width = 0;  // the picture as shown, after its orientation
+    long shown_width = 0; // the picture as shown, after its orientation
     long shown_height = 0;
-    bool refused = false;  // start refused the crop; its error names the option
+    bool refused = false; // start refused the crop; its error names the option
 
   private:
     void place(long width, long height, int orientation, int reduction);
@@ -80,8 +78,8 @@ class prep_shrinker : public prep_sink {
     // 1 / (target size) of a stored pixel, so every weight is a whole number.
     prep_rect stored_source_ = {0, 0, 0, 0};
     long stored_width_ = 0, stored_height_ = 0;
-    unsigned long long sums_[PREP_WIDTH * PREP_HEIGHT * 3] = {};
-    unsigned long long across_[PREP_WIDTH * 3] = {};
+    unsigned long long sums_[PICTURE_WIDTH * PICTURE_HEIGHT * 3] = {};
+    unsigned long long across_[PICTURE_WIDTH * 3] = {};
 };
 
 // Writes the 80 x 60 raster of a picture at hand laid out by layout on

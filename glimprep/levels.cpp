@@ -5,7 +5,7 @@
 #include <algorithm>
 
 void prep_grey(unsigned char *raster) {
-    for (int i = 0; i < PREP_WIDTH * PREP_HEIGHT; i++) {
+    for (int i = 0; i < PICTURE_WIDTH * PICTURE_HEIGHT; i++) {
         unsigned char *pixel = raster + 3 * i;
         int luminance = (299 * pixel[0] + 587 * pixel[1] + 114 * pixel[2] + 500) / 1000;
         pixel[0] = pixel[1] = pixel[2] = (unsigned char)luminance;
@@ -32,14 +32,14 @@ void prep_levels_auto(unsigned char *raster, prep_rect inside) {
         long count = 0;
         for (long y = inside.y; y < inside.y + inside.height; y++)
             for (long x = inside.x; x < inside.x + inside.width; x++) {
-                histogram[raster[3 * (y * PREP_WIDTH + x) + channel]]++;
+                histogram[raster[3 * (y * PICTURE_WIDTH + x) + channel]]++;
                 count++;
             }
         if (count == 0) continue;
         int low = percentile(histogram, count, false);
         int high = percentile(histogram, count, true);
         if (high <= low) continue;
-        for (int i = 0; i < PREP_WIDTH * PREP_HEIGHT; i++) {
+        for (int i = 0; i < PICTURE_WIDTH * PICTURE_HEIGHT; i++) {
             int value = raster[3 * i + channel];
             int stretched = ((value - low) * 255 * 2 + (high - low)) / (2 * (high - low));
             if (value <= low) stretched = 0;

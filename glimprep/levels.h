@@ -11,8 +11,8 @@
 // decide the stretch.
 constexpr int LEVELS_OUTLIER_PERCENT = 1;
 
-// Replaces every pixel of the raster (3 bytes per pixel, PREP_WIDTH x
-// PREP_HEIGHT) by its luminance, 0.299 R + 0.587 G + 0.114 B rounded.
+// Replaces every pixel of the raster (3 bytes per pixel, PICTURE_WIDTH x
+// PICTURE_HEIGHT) by its luminance, 0.299 R + 0.587 G + 0.114 B rounded.
 void prep_grey(unsigned char *raster);
 
 // Stretches each channel of the raster so that the samples of the area inside

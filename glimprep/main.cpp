@@ -16,6 +16,7 @@
 #include "cmdline.h"
 #include "levels.h"
 #include "messages.h"
+#include "names.h"
 #include "savefile.h"
 #include "shrink.h"
 
@@ -113,12 +114,7 @@ static bool parse_colour(const char *text, prep_rgb *colour) {
 // INPUT with its last extension (after the last dot of the file's own name)
 // replaced by .ppm, in the input's directory.
 static std::string default_output(const char *input) {
-    std::string name = input;
-    size_t slash = name.rfind('/');
-    size_t base = slash == std::string::npos ? 0 : slash + 1;
-    size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > base) name.erase(dot);
-    return name + ".ppm";
+    return std::string(input, name_stem_length(input)) + ".ppm";
 }
 
 // Returns the exit status when the program is done, or -1 when it should go on.
@@ -194,8 +190,8 @@ static bool save_picture(const std::string &output, const unsigned char *raster)
     save_file file;
     FILE *out = save_begin(&file, output.c_str());
     if (!out) return false;
-    fprintf(out, "P6\n%d %d\n255\n", PREP_WIDTH, PREP_HEIGHT);
-    if (fwrite(raster, 3, PREP_WIDTH * PREP_HEIGHT, out) != PREP_WIDTH * PREP_HEIGHT) {
+    fprintf(out, "P6\n%d %d\n255\n", PICTURE_WIDTH, PICTURE_HEIGHT);
+    if (fwrite(raster, 3, PICTURE_WIDTH * PICTURE_HEIGHT, out) != PICTURE_WIDTH * PICTURE_HEIGHT) {
         message_error("%s: cannot write: %s", output.c_str(), strerror(errno));
         save_abandon(&file);
         return false;
@@ -216,7 +212,7 @@ static int run(int argc, char *argv[]) {
                       arguments.output.c_str());
         return EXIT_FAILURE;
     }
-    unsigned char raster[PREP_WIDTH * PREP_HEIGHT * 3];
+    unsigned char raster[PICTURE_WIDTH * PICTURE_HEIGHT * 3];
     prep_made made;
     char error[PREP_LINE_SIZE];
     if (!prep_shrink_file(arguments.input, arguments.request, raster, &made, error)) {

@@ -16,12 +16,11 @@
 #include "objects.h"
 #include "savefile.h"
 #include "scene.h"
+#include "settings.h"
 
-constexpr int RECALL_LIMIT = 500;
-
-static char net_file_name[NAME_SIZE] = "glimnet.net"; // second argument
-static char picture_name[NAME_SIZE] = "sep.ppm";      // first argument
-static char result_mask[NAME_SIZE] = "ca-%d.act";     // third argument
+static char net_file_name[NAME_SIZE] = GLIM_NETWORK_DEFAULT; // second argument
+static char picture_name[NAME_SIZE] = "sep.ppm";             // first argument
+static char result_mask[NAME_SIZE] = GLIM_RESULT_MASK;       // third argument
 static bool each_picture;        // --each: a network file, then several pictures
 static bool quiet;               // --quiet with --each: a line per object
 static encoding_choice encoding; // --encoding
@@ -35,13 +34,13 @@ static const char *const usage[] = {
 };
 static const char *const help[] = {
     "Arguments:\n",
-    "  picture_file   80 x 60 binary PPM (P6) picture, maximum 255; required\n",
-    "  network_file   the trained network; default glimnet.net\n",
-    "  ca_file_name   name of object N's result file, %d for N; default ca-%d.act\n",
+    "  picture_file   " GLIM_PICTURE_SIZE " binary PPM (P6) picture, maximum 255; required\n",
+    "  network_file   the trained network; default " GLIM_NETWORK_DEFAULT "\n",
+    "  ca_file_name   name of object N's result file, %d for N; default " GLIM_RESULT_MASK "\n",
     "Several pictures: glimsee --each [--quiet] <network_file> <picture_file>...\n",
     "  --quiet prints only one line per object (picture=P object=J box=X,Y,W,H\n",
     "  file=NAME moved_bits=D: units that settling changed) and failures\n",
-    "  results of DIR/NAME.ppm go to DIR/NAME-ca-%d.act; the network is read once\n",
+    "  results of DIR/NAME.ppm go to DIR/NAME-" GLIM_RESULT_MASK "; the network is read once\n",
     "Options:\n",
     "  --encoding NAME  classic (the default) or normalised, as glimcut encodes:\n",
     "                   give the encoding the network's patterns were cut with\n",

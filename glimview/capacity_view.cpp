@@ -16,9 +16,9 @@
 #include "netmeasure.h"
 #include "noise.h"
 #include "plot.h"
+#include "settings.h"
 #include "views.h"
 
-constexpr int RECALL_LIMIT = 500;
 constexpr int NOISE_FLIPPED = (NETSIZE + 5) / 10;    // 10 % of the units, rounded: 26
 constexpr int COPIES = 8;                            // noisy copies per pattern
 constexpr uint64_t NOISE_SALT = 0x6361706163697479u; // keeps this view's noise its own

@@ -9,14 +9,8 @@
 
 #include "actfile.h"
 #include "messages.h"
+#include "verdict.h"
 #include "views.h"
-
-static int hamming_distance(const int *a, const int *b) {
-    int distance = 0;
-    for (int u = 0; u < NETSIZE; u++)
-        distance += a[u] != b[u];
-    return distance;
-}
 
 int view_match(const char *result_name, char *const learned_names[], int count) {
     std::vector<std::vector<int>> result;
@@ -27,7 +21,7 @@ int view_match(const char *result_name, char *const learned_names[], int count) 
         return -1;
     std::vector<int> distance(count);
     for (int i = 0; i < count; i++)
-        distance[i] = hamming_distance(result[0].data(), learned[i].data());
+        distance[i] = verdict_distance(result[0].data(), learned[i].data());
 
     std::vector<int> order(count);
     for (int i = 0; i < count; i++)

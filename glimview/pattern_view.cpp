@@ -10,9 +10,8 @@
 #include "messages.h"
 #include "views.h"
 
-constexpr int SIDE = 16; // units per row and per column of a pattern
 constexpr int CELL = 16; // canvas pixels per unit, its grid line included
-constexpr int GRID = SIDE * CELL + 1;
+constexpr int GRID = PATTERN_SIDE * CELL + 1;
 constexpr int MARGIN = 8;
 constexpr int GAP = 24; // between two patterns
 constexpr int PER_ROW = 8;
@@ -50,8 +49,8 @@ static void draw_pattern(canvas *picture, int left, int top, const int *act, con
         colour fill = act[u] == 1 ? UNIT_ON : act[u] == 0 ? UNIT_OFF : UNIT_OTHER;
         on += act[u] == 1;
         other += act[u] != 0 && act[u] != 1;
-        canvas_fill(picture, left + u % SIDE * CELL + 1, top + u / SIDE * CELL + 1, CELL - 1,
-                    CELL - 1, fill);
+        canvas_fill(picture, left + u % PATTERN_SIDE * CELL + 1, top + u / PATTERN_SIDE * CELL + 1,
+                    CELL - 1, CELL - 1, fill);
     }
     char shown[64];
     fit_name(shown, sizeof shown, name);

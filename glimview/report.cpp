@@ -18,11 +18,10 @@
 #include "pict2.h"
 #include "ppmheader.h"
 #include "scene.h"
+#include "settings.h"
 #include "verdict.h"
 #include "views.h"
 
-constexpr int RECALL_LIMIT = 500; // sweeps, as glimsee settles a pattern
-constexpr size_t PICTURE_BYTES = SCENE_WIDTH * SCENE_HEIGHT * 3;
 // A labels file names learned objects, one per line; a file beyond this is
 // not one, and reading it whole would only fill the memory.
 constexpr long LABELS_MOST_BYTES = 1L << 20;
@@ -57,19 +56,12 @@ static FILE *open_regular(const char *name, const char *what) {
     return in;
 }
 
-static int hamming_distance(const int *a, const int *b) {
-    int distance = 0;
-    for (int u = 0; u < NETSIZE; u++)
-        distance += a[u] != b[u];
-    return distance;
-}
-
 // The learned object whose pattern is nearest to act, the first of equals;
 // that distance in *distance.
 static int nearest_learned(const report &result, const int *act, int *distance) {
     int best = -1;
     for (const report_pattern &pattern : result.patterns) {
-        int d = hamming_distance(act, pattern.act.data());
+        int d = verdict_distance(act, pattern.act.data());
         if (best < 0 || d < *distance) {
             best = pattern.object;
             *distance = d;
@@ -86,13 +78,15 @@ static bool read_picture(const char *name, report_picture *picture) {
     if (!in) return false;
     ppm_header header;
     bool fits = ppm_read_header(in, &header) == PPM_OK && strcmp(header.magic, "P6") == 0 &&
-                header.width == SCENE_WIDTH && header.height == SCENE_HEIGHT &&
+                header.width == PICTURE_WIDTH && header.height == PICTURE_HEIGHT &&
                 header.maxval == 255;
-    picture->rgb.resize(PICTURE_BYTES);
-    bool whole = fits && fread(picture->rgb.data(), 1, PICTURE_BYTES, in) == PICTURE_BYTES;
+    picture->rgb.resize(PICTURE_RASTER_BYTES);
+    bool whole =
+        fits && fread(picture->rgb.data(), 1, PICTURE_RASTER_BYTES, in) == PICTURE_RASTER_BYTES;
     fclose(in);
     if (!fits)
-        message_error("cannot read picture %s: it is not an 80 x 60 PPM picture (P6, maximum "
+        message_error("cannot read picture %s: it is not an " GLIM_PICTURE_SIZE
+                      " PPM picture (P6, maximum "
                       "255); glimprep makes one",
                       name);
     else if (!whole)
@@ -106,14 +100,14 @@ static bool read_picture(const char *name, report_picture *picture) {
 static void cut_objects(const report_picture &picture, object_encoding encoding,
                         const double *sizes, int size_count, std::vector<report_box> *boxes,
                         std::vector<std::vector<int>> *acts) {
-    scene_segment_raster(picture.rgb.data(), SCENE_WIDTH, SCENE_HEIGHT);
+    scene_segment_raster(picture.rgb.data(), PICTURE_WIDTH, PICTURE_HEIGHT);
     for (int j = 0; j < object_count(); j++) {
         report_box box = {object_x(j), object_y(j), object_width(j), object_height(j)};
         boxes->push_back(box);
         for (int k = 0; k < size_count; k++) {
             std::vector<int> act(NETSIZE);
-            encode_box(picture.rgb.data(), box.x, box.y, box.width, box.height, encoding,
-                       sizes[k], act.data());
+            encode_box(picture.rgb.data(), box.x, box.y, box.width, box.height, encoding, sizes[k],
+                       act.data());
             acts->push_back(act);
         }
     }
@@ -295,14 +289,14 @@ int view_report(const view_request &request) {
         // Recognised: the settled pattern is a learned one, and the encoding
         // started near enough to it; the network settles a shape it never
         // learned into some learned pattern too, but from farther away.
-        object.moved = hamming_distance(encoding.data(), acts[j].data());
+        object.moved = verdict_distance(encoding.data(), acts[j].data());
         object.recognised =
             object.distance_after == 0 && object.moved <= result.limit ? object.nearest_after : -1;
         if (result.names_nearest) {
             // The same rule, with the object it weighed for an unknown one.
-            verdict v = verdict_judge(patterns.data(), objects.data(), (int)patterns.size(),
-                                      encoding.data(), acts[j].data(), result.limit,
-                                      VERDICT_SETTLED);
+            verdict v =
+                verdict_judge(patterns.data(), objects.data(), (int)patterns.size(),
+                              encoding.data(), acts[j].data(), result.limit, VERDICT_SETTLED);
             object.recognised = v.object;
             object.nearest = v.nearest;
             object.nearest_bits = v.bits;
@@ -313,7 +307,7 @@ int view_report(const view_request &request) {
     for (int j = 0; j < (int)result.objects.size(); j++)
         print_object(result, j);
     if ((int)result.learned.size() > REPORT_STRIP_MOST)
-        message_note("the picture shows the first %d of the %d learned objects",
-                     REPORT_STRIP_MOST, (int)result.learned.size());
+        message_note("the picture shows the first %d of the %d learned objects", REPORT_STRIP_MOST,
+                     (int)result.learned.size());
     return report_draw(result, request.out_name);
 }

@@ -18,8 +18,8 @@ constexpr int LINE_HEIGHT = GLYPH_HEIGHT * TEXT_SCALE + 6;
 constexpr int FRAME_THICKNESS = 2;
 constexpr int FRAME_OFFSET = (ZOOM - FRAME_THICKNESS) / 2;
 constexpr int TAG_PADDING = 2;
-constexpr int PANEL_WIDTH = SCENE_WIDTH * ZOOM;
-constexpr int PANEL_HEIGHT = SCENE_HEIGHT * ZOOM;
+constexpr int PANEL_WIDTH = PICTURE_WIDTH * ZOOM;
+constexpr int PANEL_HEIGHT = PICTURE_HEIGHT * ZOOM;
 // A learned object is drawn in a cell of this size, enlarged as far as it fits.
 constexpr int CELL_WIDTH = 96;
 constexpr int CELL_HEIGHT = 72;
@@ -68,7 +68,7 @@ static void draw_pixels(canvas *picture, int left, int top, const report_picture
                         int y, int width, int height, int zoom) {
     for (int py = y; py < y + height; py++) {
         for (int px = x; px < x + width; px++) {
-            const unsigned char *rgb = &source.rgb[3 * (py * SCENE_WIDTH + px)];
+            const unsigned char *rgb = &source.rgb[3 * (py * PICTURE_WIDTH + px)];
             canvas_fill(picture, left + (px - x) * zoom, top + (py - y) * zoom, zoom, zoom,
                         {rgb[0], rgb[1], rgb[2]});
         }
@@ -122,8 +122,8 @@ static void draw_learned(canvas *picture, int left, int top, const report &resul
     const report_picture &source = result.training[learned.picture];
     // The box with its frame cells, which lie inside the picture.
     int x = learned.box.x, y = learned.box.y;
-    int width = std::min(learned.box.width + 1, SCENE_WIDTH - x);
-    int height = std::min(learned.box.height + 1, SCENE_HEIGHT - y);
+    int width = std::min(learned.box.width + 1, PICTURE_WIDTH - x);
+    int height = std::min(learned.box.height + 1, PICTURE_HEIGHT - y);
     int zoom = std::max(1, std::min(CELL_WIDTH / width, CELL_HEIGHT / height));
     colour line = learned_colour(n);
     canvas_fill(picture, left, top, CELL_WIDTH, CELL_HEIGHT, BLACK);
@@ -175,7 +175,7 @@ int report_draw(const report &result, const char *out_name) {
         canvas_text(&picture, strip_left, MARGIN, "learned", TEXT_SCALE, BLACK);
     }
 
-    draw_pixels(&picture, MARGIN, top, result.subject, 0, 0, SCENE_WIDTH, SCENE_HEIGHT, ZOOM);
+    draw_pixels(&picture, MARGIN, top, result.subject, 0, 0, PICTURE_WIDTH, PICTURE_HEIGHT, ZOOM);
     for (int j = 0; j < (int)result.objects.size(); j++)
         draw_object(&picture, MARGIN, top, result, j);
     for (int n = 0; n < learned_count; n++) {

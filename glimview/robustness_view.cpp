@@ -15,9 +15,9 @@
 #include "netfile.h"
 #include "noise.h"
 #include "plot.h"
+#include "settings.h"
 #include "views.h"
 
-constexpr int RECALL_LIMIT = 500;
 constexpr int MOST_FLIPPED = 64;
 constexpr int LEVEL_STEP = 4;
 constexpr int LEVELS = MOST_FLIPPED / LEVEL_STEP + 1;

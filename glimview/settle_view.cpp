@@ -22,16 +22,15 @@
 #include "messages.h"
 #include "netfile.h"
 #include "netmeasure.h"
+#include "settings.h"
 #include "views.h"
 
-constexpr int RECALL_LIMIT = 500; // as glimsee and glimlearn settle
 // The picture shows the first FRAMES_SHOWN - 1 states and the last one; the
 // table always lists every sweep.
 constexpr int FRAMES_SHOWN = 24;
 constexpr int PER_ROW = 8;
-constexpr int SIDE = 16;
 constexpr int CELL = 12; // canvas pixels per unit, its grid line included
-constexpr int GRID = SIDE * CELL + 1;
+constexpr int GRID = PATTERN_SIDE * CELL + 1;
 constexpr int MARGIN = 10;
 constexpr int TEXT_SCALE = 2;
 constexpr int LINE_HEIGHT = GLYPH_HEIGHT * TEXT_SCALE + 6;
@@ -81,8 +80,8 @@ static void draw_frame(canvas *picture, int left, int top, const sweep_record &r
         int value = record.state[u];
         colour fill = value == 1 ? BLACK : value == 0 ? WHITE : UNIT_OTHER;
         if (previous && value != previous->state[u]) fill = value != 0 ? TURNED_ON : TURNED_OFF;
-        canvas_fill(picture, left + u % SIDE * CELL + 1, grid_top + u / SIDE * CELL + 1, CELL - 1,
-                    CELL - 1, fill);
+        canvas_fill(picture, left + u % PATTERN_SIDE * CELL + 1,
+                    grid_top + u / PATTERN_SIDE * CELL + 1, CELL - 1, CELL - 1, fill);
     }
     if (rose) canvas_outline(picture, left - 4, grid_top - 4, GRID + 8, GRID + 8, 3, ROSE);
     int y = grid_top + GRID + 8;

@@ -13,6 +13,7 @@
 #include "cmdline.h"
 #include "messages.h"
 #include "names.h"
+#include "settings.h"
 #include "views.h"
 
 namespace {
@@ -90,9 +91,9 @@ const view_command COMMANDS[] = {
      nullptr, run_pattern},
     {"net", "net [-o FILE] [NETWORK_FILE]\n",
      "  net      the weights as a colour map, the thresholds as a strip\n"
-     "           (network file glimnet.net by default; output NETWORK.png)\n",
+     "           (network file " GLIM_NETWORK_DEFAULT " by default; output NETWORK.png)\n",
      0, 1, nullptr, "give at most one network file", TAKES_OUT, OUT_AFTER_STEM, ".png",
-     "glimnet.net", run_net},
+     GLIM_NETWORK_DEFAULT, run_net},
     {"match", "match RESULT.act LEARNED.act...\n",
      "  match    the Hamming distance from a result to each learned pattern,\n"
      "           nearest first, and whether the result is one of them\n",
@@ -105,7 +106,7 @@ const view_command COMMANDS[] = {
      "  report   which learned object each object of PICTURE is: the training\n"
      "           pictures (each --learned, in glimcut's order, numbered on from\n"
      "           one to the next) are cut and encoded, PICTURE's objects settled\n"
-     "           in the network (glimnet.net by default). An object is recognised\n"
+     "           in the network (" GLIM_NETWORK_DEFAULT " by default). An object is recognised\n"
      "           as N when it settles into learned pattern N and settling changed\n"
      "           at most BITS units (default 6). One line per object on stdout:\n"
      "           object=J box=X,Y,W,H before=N before_bits=D after=N after_bits=D\n"
@@ -120,8 +121,8 @@ const view_command COMMANDS[] = {
      "           it, and an unknown object's line adds nearest=LABEL|N\n"
      "           nearest_bits=D before its label.\n",
      1, 1, "give a picture", "give one picture; more go with --learned",
-     TAKES_OUT | TAKES_NET | TAKES_LEARNED | TAKES_ENCODING, OUT_AFTER_STEM, "-report.png",
-     nullptr, view_report},
+     TAKES_OUT | TAKES_NET | TAKES_LEARNED | TAKES_ENCODING, OUT_AFTER_STEM, "-report.png", nullptr,
+     view_report},
     {"settle", "settle [-o FILE] [--net FILE] PATTERN.act\n",
      "  settle   the pattern settling sweep by sweep with its energy\n"
      "           (default output PATTERN-settle.png)\n",
@@ -152,9 +153,11 @@ const option_entry OPTIONS[] = {
     {"-o", TAKES_OUT, "-o needs a file name",
      "  -o FILE        write the picture to FILE instead of the default name\n"},
     {"--net", TAKES_NET, "--net needs a file name",
-     "  --net FILE     settle, robustness, report: the network; default glimnet.net\n"},
+     "  --net FILE     settle, robustness, report: the network; default " GLIM_NETWORK_DEFAULT
+     "\n"},
     {"--cycles", TAKES_CYCLES, "--cycles needs a whole number from 0 to 1000000",
-     "  --cycles N     capacity: learning cycles per pattern set; default 50\n"},
+     "  --cycles N     capacity: learning cycles per pattern set; default " GLIM_TEXT(
+         GLIM_CYCLES_DEFAULT) "\n"},
     {"--rule", TAKES_RULE, "--rule needs a learning rule, classic or margin",
      "  --rule NAME    capacity: learning rule, classic or margin; default classic\n"},
     {"--learned", TAKES_LEARNED, "--learned needs a picture file",
@@ -188,8 +191,8 @@ const refusal REFUSALS[] = {
     {nullptr, "--rule", "only capacity takes --rule"},
 };
 
-char out_buffer[NAME_SIZE];                     // -o FILE, or the view's default
-char network_buffer[NAME_SIZE] = "glimnet.net"; // --net FILE
+char out_buffer[NAME_SIZE];                            // -o FILE, or the view's default
+char network_buffer[NAME_SIZE] = GLIM_NETWORK_DEFAULT; // --net FILE
 std::vector<const char *> usage_lines;
 std::vector<const char *> help_lines;
 
@@ -209,10 +212,8 @@ int refuse_option(const view_command &command, const char *option) {
 // The output name: the input's file name without its directory and its last
 // extension, followed by suffix, in the current directory.
 int default_name(const char *input, const char *suffix) {
-    const char *slash = strrchr(input, '/');
-    const char *base = slash ? slash + 1 : input;
-    const char *dot = strrchr(base, '.');
-    int stem = dot && dot != base ? (int)(dot - base) : (int)strlen(base);
+    const char *base = name_base(input);
+    int stem = (int)(name_stem_length(input) - (size_t)(base - input));
     int length = snprintf(out_buffer, NAME_SIZE, "%.*s%s", stem, base, suffix);
     if (length < 0 || length >= NAME_SIZE) {
         message_error("cannot name the output of %s: the name would be too long; give one with -o",
@@ -318,7 +319,7 @@ int glimview_run_command(int argc, char *argv[]) {
         // The options come first: -h or an unknown option wins over the command.
         std::string list;
         for (int c = 0; c < COMMAND_COUNT; c++)
-            list += std::string(c == 0                 ? ""
+            list += std::string(c == 0                   ? ""
                                 : c == COMMAND_COUNT - 1 ? " and "
                                                          : ", ") +
                     COMMANDS[c].name;

@@ -8,6 +8,7 @@
 #include "canvas.h"
 #include "encoding.h"
 #include "netmargin.h"
+#include "settings.h"
 
 // The default --limit: how many units settling may change an object's
 // encoding for the object to count as the learned object it settles into. Chosen by measuring
@@ -20,16 +21,16 @@ constexpr int REPORT_DEFAULT_LIMIT = 6;
 // replaces no input, and the values of the options the view takes.
 struct view_request {
     std::vector<char *> operands;
-    const char *out_name = nullptr;        // null for a view that writes no picture
-    const char *network = nullptr;         // --net FILE, glimnet.net by default
-    int cycles = 50;                       // --cycles N, as glimlearn teaches by default
-    learning_rule rule = RULE_CLASSIC;     // --rule NAME, as glimlearn
-    std::vector<const char *> learned;     // --learned PICTURE and the operands right after it
-    const char *labels = nullptr;          // --labels FILE
-    int limit = REPORT_DEFAULT_LIMIT;      // --limit BITS
+    const char *out_name = nullptr;    // null for a view that writes no picture
+    const char *network = nullptr;     // --net FILE, glimnet.net by default
+    int cycles = CYCLES_DEFAULT;       // --cycles N, as glimlearn teaches by default
+    learning_rule rule = RULE_CLASSIC; // --rule NAME, as glimlearn
+    std::vector<const char *> learned; // --learned PICTURE and the operands right after it
+    const char *labels = nullptr;      // --labels FILE
+    int limit = REPORT_DEFAULT_LIMIT;  // --limit BITS
     bool limit_given = false;
-    encoding_choice choice;                // --encoding NAME, --sizes LIST
-    bool chosen = false;                   // either of them given
+    encoding_choice choice; // --encoding NAME, --sizes LIST
+    bool chosen = false;    // either of them given
 };
 
 // Runs the view that argv[1] names with the arguments after it, through the

@@ -297,7 +297,7 @@ prep_picture flat(int width, int height, uint16_t value) {
 }
 
 TEST(GlimprepFit, ScalerAveragesAreasExactly) {
-    std::vector<unsigned char> raster(PREP_WIDTH * PREP_HEIGHT * 3);
+    std::vector<unsigned char> raster(PICTURE_WIDTH * PICTURE_HEIGHT * 3);
     // A one-pixel white column in 800 x 600 covers a tenth of an output pixel.
     prep_picture line = flat(800, 600, 0);
     for (int y = 0; y < 600; y++)
@@ -343,8 +343,8 @@ TEST(GlimprepFit, ShrinkingAsStoredEqualsShrinkingAsShown) {
         prep_orient(&shown, orientation);
         for (const prep_rect &crop : crops) {
             bool has_crop = crop.width > 0;
-            if (has_crop && (crop.x + crop.width > shown.width ||
-                             crop.y + crop.height > shown.height))
+            if (has_crop &&
+                (crop.x + crop.width > shown.width || crop.y + crop.height > shown.height))
                 continue;
             for (prep_fit_mode mode : {FIT_PAD, FIT_FILL, FIT_STRETCH}) {
                 prep_shrinker shrinker(has_crop, crop, mode, {9, 8, 7});
@@ -352,13 +352,13 @@ TEST(GlimprepFit, ShrinkingAsStoredEqualsShrinkingAsShown) {
                 ASSERT_EQ(shrinker.start(stored.width, stored.height, orientation, 1, error), 1);
                 for (int y = 0; y < stored.height; y++)
                     shrinker.take(y, 0, 1, stored.width, &stored.samples[3 * y * stored.width]);
-                std::vector<unsigned char> got(PREP_WIDTH * PREP_HEIGHT * 3);
+                std::vector<unsigned char> got(PICTURE_WIDTH * PICTURE_HEIGHT * 3);
                 std::vector<unsigned char> want(got.size());
                 shrinker.finish(got.data());
                 prep_rect part = has_crop ? crop : prep_rect{0, 0, shown.width, shown.height};
                 prep_scale(shown, prep_plan(part, mode), {9, 8, 7}, want.data());
-                EXPECT_TRUE(got == want) << "orientation " << orientation << " crop "
-                                         << crop.width << " mode " << mode;
+                EXPECT_TRUE(got == want)
+                    << "orientation " << orientation << " crop " << crop.width << " mode " << mode;
             }
         }
     }
@@ -371,13 +371,12 @@ TEST(GlimprepFit, ReductionLeavesTwoPixelsPerOutputPixel) {
         prep_rect crop; // width 0: no crop
         int reduction;
     } cases[] = {
-        {4000, 3000, 1, {0, 0, 0, 0}, 8},   // 50 stored pixels per output pixel
-        {1000, 750, 1, {0, 0, 0, 0}, 4},    // 12.5: 8 would leave 1.6
-        {4000, 3000, 6, {0, 0, 0, 0}, 8},   // shown 3000 x 4000, target 45 x 60
-        {4000, 3000, 1, {0, 0, 640, 480}, 4},
-        {4000, 3000, 1, {0, 0, 200, 150}, 1},
-        {100, 100, 1, {0, 0, 0, 0}, 1},     // enlarged
-        {65500, 512, 1, {0, 0, 0, 0}, 8},   // padded to 80 x 1
+        {4000, 3000, 1, {0, 0, 0, 0}, 8}, // 50 stored pixels per output pixel
+        {1000, 750, 1, {0, 0, 0, 0}, 4},  // 12.5: 8 would leave 1.6
+        {4000, 3000, 6, {0, 0, 0, 0}, 8}, // shown 3000 x 4000, target 45 x 60
+        {4000, 3000, 1, {0, 0, 640, 480}, 4}, {4000, 3000, 1, {0, 0, 200, 150}, 1},
+        {100, 100, 1, {0, 0, 0, 0}, 1},   // enlarged
+        {65500, 512, 1, {0, 0, 0, 0}, 8}, // padded to 80 x 1
     };
     for (const auto &c : cases) {
         prep_shrinker shrinker(c.crop.width > 0, c.crop, FIT_PAD, {0, 0, 0});
@@ -401,7 +400,7 @@ TEST(GlimprepFit, ReducedJpegStaysCloseToTheFullDecode) {
         }
     bytes jpeg = write_jpeg(width, height, rgb);
     prep_request request;
-    std::vector<unsigned char> reduced(PREP_WIDTH * PREP_HEIGHT * 3), full(reduced.size());
+    std::vector<unsigned char> reduced(PICTURE_WIDTH * PICTURE_HEIGHT * 3), full(reduced.size());
     prep_made made;
     char error[PREP_LINE_SIZE];
     ASSERT_TRUE(prep_shrink_memory(jpeg.data(), jpeg.size(), "x.jpg", request, reduced.data(),
@@ -433,10 +432,10 @@ TEST(GlimprepFit, ThinPaddingRepeatsTheEdge) {
         prep_picture picture = flat(c.width, 60, 0);
         for (size_t i = 0; i < picture.samples.size(); i += 3)
             picture.samples[i] = 65535;
-        std::vector<unsigned char> raster(PREP_WIDTH * PREP_HEIGHT * 3);
+        std::vector<unsigned char> raster(PICTURE_WIDTH * PICTURE_HEIGHT * 3);
         prep_scale(picture, prep_plan({0, 0, c.width, 60}, FIT_PAD), {0, 0, 0}, raster.data());
         for (int y : {0, 59})
-            EXPECT_EQ(raster[3 * (y * PREP_WIDTH + c.column)], c.red ? 255 : 0)
+            EXPECT_EQ(raster[3 * (y * PICTURE_WIDTH + c.column)], c.red ? 255 : 0)
                 << c.width << " column " << c.column;
     }
 }
@@ -708,7 +707,7 @@ TEST(GlimprepRefusals, ScansAreLimited) {
     size_t scan = marker_at(small, 0xDA);
     bytes hostile = with_size(bytes(small.begin(), small.begin() + scan), 0xC2, 65500, 512);
     const unsigned char empty_scan[] = {0xFF, 0xDA, 0, 8, 1, small[scan + 5], small[scan + 6],
-                                        0, 0, 0};
+                                        0,    0,    0};
     for (int i = 0; i < 20000; i++)
         hostile.insert(hostile.end(), empty_scan, empty_scan + sizeof empty_scan);
     hostile.push_back(0xFF);
@@ -757,8 +756,8 @@ TEST(GlimprepRefusals, InputThatCouldNeverEndIsRefused) {
     // A progressive picture keeps all its coefficients while it is read: one
     // of 16000 x 2000 needs about 190 MB, more than a 64 MB address space.
     if (!ADDRESS_LIMITS_WORK) GTEST_SKIP() << "address-space limits do not bind this build";
-    bytes large = with_size(write_jpeg(64, 48, shaded(64, 48), 0, JCS_RGB, true), 0xC2, 16000,
-                            2000);
+    bytes large =
+        with_size(write_jpeg(64, 48, shaded(64, 48), 0, JCS_RGB, true), 0xC2, 16000, 2000);
     run_options small_memory;
     small_memory.address_space_limit = 64 << 20;
     expect_refused("large.jpg", large, "glimprep: out of memory while decoding large.jpg\n",

@@ -9,25 +9,25 @@
 namespace {
 
 TEST(GlimprepLevels, GreyAndStretch) {
-    std::vector<unsigned char> raster(PREP_WIDTH * PREP_HEIGHT * 3);
+    std::vector<unsigned char> raster(PICTURE_WIDTH * PICTURE_HEIGHT * 3);
     // Red from 60 to 139 across, green a constant 90, blue 0 with one
     // highlight pixel of 255 that must not decide the stretch.
-    for (int y = 0; y < PREP_HEIGHT; y++)
-        for (int x = 0; x < PREP_WIDTH; x++) {
-            unsigned char *pixel = &raster[3 * (y * PREP_WIDTH + x)];
+    for (int y = 0; y < PICTURE_HEIGHT; y++)
+        for (int x = 0; x < PICTURE_WIDTH; x++) {
+            unsigned char *pixel = &raster[3 * (y * PICTURE_WIDTH + x)];
             pixel[0] = (unsigned char)(60 + x);
             pixel[1] = 90;
             pixel[2] = x == 5 && y == 5 ? 255 : 0;
         }
     std::vector<unsigned char> stretched = raster;
-    prep_levels_auto(stretched.data(), {0, 0, PREP_WIDTH, PREP_HEIGHT});
+    prep_levels_auto(stretched.data(), {0, 0, PICTURE_WIDTH, PICTURE_HEIGHT});
     // The darkest and brightest columns of red reach 0 and 255 (they are more
     // than 1 % of the picture each); green has one level and stays.
     EXPECT_EQ(stretched[0], 0);
     EXPECT_EQ(stretched[3 * 79], 255);
     EXPECT_EQ(stretched[3 * 40], (40 * 255 * 2 + 79) / (2 * 79));
     EXPECT_EQ(stretched[1], 90);
-    EXPECT_EQ(stretched[3 * (5 * PREP_WIDTH + 5) + 2], 255);
+    EXPECT_EQ(stretched[3 * (5 * PICTURE_WIDTH + 5) + 2], 255);
     EXPECT_EQ(stretched[2], 0);
 
     std::vector<unsigned char> grey = raster;

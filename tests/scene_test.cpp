@@ -476,9 +476,9 @@ TEST_F(Scene, MergingJoinsBoxesThatContainOrMeetEachOther) {
         set_boxes(c.before);
         memset(scene_edges, 255, sizeof scene_edges); // the drawing surface is cleared first
         for (int y = 0; y < SCENE_STRIDE; y++)
-            scene_edges[SCENE_WIDTH][y] = 0;
+            scene_edges[PICTURE_WIDTH][y] = 0;
         for (int x = 0; x < SCENE_COLUMNS; x++)
-            scene_edges[x][SCENE_HEIGHT] = 0;
+            scene_edges[x][PICTURE_HEIGHT] = 0;
         scene_merge_boxes();
         EXPECT_EQ(boxes(), c.after) << c.what;
         EXPECT_EQ(frames_in_edges(), expected_frames(c.after)) << c.what;
