@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -24,9 +25,8 @@ static bool dft_row_ready[PROFILE_LENGTH]; // row k of both tables is filled
 // cos and sin of 2 pi m / PROFILE_LENGTH, for estimates of the spectrum
 static double unit_cos[PROFILE_LENGTH], unit_sin[PROFILE_LENGTH];
 static bool unit_circle_ready; // set once both are filled
-// The end points of the diameter of each whole degree, the same for every object.
-static double diameter_ends[PROFILE_LENGTH][4]; // A.x, A.y, B.x, B.y
-static bool diameter_ends_ready;                // set once diameter_ends is filled
+// The diameters' cells (below) are the same for every object.
+static bool diameter_ends_ready; // set once they are found
 
 constexpr int PICTURE_MAXVAL = 255;
 constexpr int BAR_ROWS = 16;
@@ -136,13 +136,60 @@ void encode_window(const signed char *window, int *act) {
 // the smaller coordinate there; t grows by adding 1.0, and the other coordinate
 // is interpolated from the start point. A diameter along an axis is not walked:
 // its entry repeats the sum of the degree before.
+//
+// The cells a walk visits depend only on the ends, so each diameter's walk is
+// made once and its cells kept in order; a profile then adds the window's
+// values at those cells. The values are whole numbers of at most 127 in
+// magnitude and a diameter has at most 200 cells, so every partial sum is a
+// whole number far below 2^53: the integer sum, converted once, is exactly the
+// double that adding the cells one by one in double precision gives.
+constexpr int DIAMETER_MAX_CELLS = 200; // 2 x 99 + 1 steps along the major axis
+static uint16_t diameter_cells[PROFILE_LENGTH][DIAMETER_MAX_CELLS];
+static int diameter_count[PROFILE_LENGTH]; // cells of each diameter; -1 along an axis
+
+static void diameter_walk(int k, double ax, double ay, double bx, double by) {
+    double dx = bx - ax;
+    double dy = by - ay;
+    int count = 0;
+    if (fabs(dx) < AXIS_TOLERANCE || fabs(dy) < AXIS_TOLERANCE) {
+        count = -1;
+    } else if (fabs(dy) < fabs(dx)) {
+        double m = dy / dx;
+        double px = ax, py = ay, qx = bx;
+        if (bx < ax) {
+            px = bx;
+            py = by;
+            qx = ax;
+        }
+        for (double t = px; t <= qx && count < DIAMETER_MAX_CELLS; t = t + 1.0) {
+            int wx = (int)t;
+            int wy = (int)((t - px) * m + py);
+            diameter_cells[k][count++] = (uint16_t)(wx * WINDOW_SIZE + wy);
+        }
+    } else {
+        double m = dx / dy;
+        double px = ax, py = ay, qy = by;
+        if (by < ay) {
+            px = bx;
+            py = by;
+            qy = ay;
+        }
+        for (double t = py; t <= qy && count < DIAMETER_MAX_CELLS; t = t + 1.0) {
+            int wx = (int)((t - py) * m + px);
+            int wy = (int)t;
+            diameter_cells[k][count++] = (uint16_t)(wx * WINDOW_SIZE + wy);
+        }
+    }
+    diameter_count[k] = count;
+}
+
 static void diameter_fill_ends() {
     int k = 0;
     for (double a = 1.0; a <= 360.0; a = a + 1.0, k++) {
-        diameter_ends[k][0] = sin(a / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
-        diameter_ends[k][1] = cos(a / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
-        diameter_ends[k][2] = sin((a + 180) / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
-        diameter_ends[k][3] = cos((a + 180) / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER;
+        diameter_walk(k, sin(a / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER,
+                      cos(a / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER,
+                      sin((a + 180) / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER,
+                      cos((a + 180) / 180 * pi) * DIAMETER_RADIUS + WINDOW_CENTER);
     }
     diameter_ends_ready = true;
 }
@@ -151,39 +198,13 @@ void diameter_profile(const signed char *window, double *profile) {
     if (!diameter_ends_ready) diameter_fill_ends();
     double last = 0.0;
     for (int k = 0; k < PROFILE_LENGTH; k++) {
-        double ax = diameter_ends[k][0], ay = diameter_ends[k][1];
-        double bx = diameter_ends[k][2], by = diameter_ends[k][3];
-        double dx = bx - ax;
-        double dy = by - ay;
-        double sum = 0.0;
-        if (fabs(dx) < AXIS_TOLERANCE || fabs(dy) < AXIS_TOLERANCE) {
-            sum = last;
-        } else if (fabs(dy) < fabs(dx)) {
-            double m = dy / dx;
-            double px = ax, py = ay, qx = bx;
-            if (bx < ax) {
-                px = bx;
-                py = by;
-                qx = ax;
-            }
-            for (double t = px; t <= qx; t = t + 1.0) {
-                int wx = (int)t;
-                int wy = (int)((t - px) * m + py);
-                sum = sum + (double)window[wx * WINDOW_SIZE + wy];
-            }
-        } else {
-            double m = dx / dy;
-            double px = ax, py = ay, qy = by;
-            if (by < ay) {
-                px = bx;
-                py = by;
-                qy = ay;
-            }
-            for (double t = py; t <= qy; t = t + 1.0) {
-                int wx = (int)((t - py) * m + px);
-                int wy = (int)t;
-                sum = sum + (double)window[wx * WINDOW_SIZE + wy];
-            }
+        double sum = last;
+        if (diameter_count[k] >= 0) {
+            int whole = 0;
+            const uint16_t *cells = diameter_cells[k];
+            for (int i = 0; i < diameter_count[k]; i++)
+                whole += window[cells[i]];
+            sum = (double)whole;
         }
         last = sum;
         profile[k] = sum;

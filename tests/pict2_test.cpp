@@ -162,6 +162,52 @@ TEST(WindowLoad, UnreadablePictureIsRefusedWithAMessageNamingIt) {
                                   "/short.ppm: its raster ends after 14399 of 14400 bytes\n");
 }
 
+// The profile as the rules state it: each diameter walked anew, its cells
+// added one at a time in double precision.
+std::vector<double> literal_profile(const window_cells &window) {
+    std::vector<double> profile(PROFILE_LENGTH);
+    double last = 0.0;
+    int k = 0;
+    for (double a = 1.0; a <= 360.0; a = a + 1.0, k++) {
+        double ax = sin(a / 180 * pi) * 99 + 100, ay = cos(a / 180 * pi) * 99 + 100;
+        double bx = sin((a + 180) / 180 * pi) * 99 + 100;
+        double by = cos((a + 180) / 180 * pi) * 99 + 100;
+        double dx = bx - ax, dy = by - ay, sum = 0.0;
+        if (fabs(dx) < 0.01 || fabs(dy) < 0.01) {
+            sum = last;
+        } else if (fabs(dy) < fabs(dx)) {
+            double m = dy / dx, px = ax, py = ay, qx = bx;
+            if (bx < ax) px = bx, py = by, qx = ax;
+            for (double t = px; t <= qx; t = t + 1.0)
+                sum = sum + (double)window[(size_t)((int)t * WINDOW_SIZE + (int)((t - px) * m + py))];
+        } else {
+            double m = dx / dy, px = ax, py = ay, qy = by;
+            if (by < ay) px = bx, py = by, qy = ay;
+            for (double t = py; t <= qy; t = t + 1.0)
+                sum = sum + (double)window[(size_t)((int)((t - py) * m + px) * WINDOW_SIZE + (int)t)];
+        }
+        last = sum;
+        profile[(size_t)(k)] = sum;
+    }
+    return profile;
+}
+
+// Bit for bit, on windows of the values pictures give and of every value a
+// cell can hold, the extremes included.
+TEST(DiameterProfile, EqualsTheLiteralWalkBitForBit) {
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 40; trial++) {
+        window_cells window = random_window((unsigned)trial);
+        if (trial >= 20)
+            for (signed char &value : window)
+                value = (signed char)(trial % 4 == 0 ? -128 : trial % 4 == 1 ? 127 : (int)(random() % 256) - 128);
+        std::vector<double> profile(PROFILE_LENGTH);
+        diameter_profile(window.data(), profile.data());
+        std::vector<double> expected = literal_profile(window);
+        ASSERT_EQ(memcmp(profile.data(), expected.data(), profile.size() * sizeof(double)), 0) << trial;
+    }
+}
+
 TEST(DiameterProfile, AllZeroWindowGivesZeros) {
     window_cells window(WINDOW_CELLS, 0);
     std::vector<double> profile(PROFILE_LENGTH, -1.0);
