@@ -79,18 +79,24 @@ static bool limit_of(const std::string &text, int *limit, bool *derived) {
     return *limit <= LIMIT_MOST;
 }
 
+// One whole set of recognition settings, with a fixed limit.
+static void set_settings(model *m, const char *encoding, const char *sizes, bool grey, bool levels,
+                         const char *verdict, int limit, int gap) {
+    m->encoding = encoding;
+    m->sizes = sizes;
+    m->grey = grey;
+    m->levels = levels;
+    m->verdict = verdict;
+    m->limit = limit;
+    m->limit_derived = false;
+    m->gap = gap;
+}
+
 // The plumbing's recognition: photos as glimprep brings them in, glimcut's
 // encoding and glimview report's verdict, as glim had before it measured
 // better ones (and as a format 1 model means).
 static void classic_settings(model *m) {
-    m->encoding = "classic";
-    m->sizes = "1";
-    m->grey = false;
-    m->levels = false;
-    m->verdict = "settled";
-    m->limit = 6;
-    m->limit_derived = false;
-    m->gap = 0;
+    set_settings(m, "classic", "1", false, false, "settled", 6, 0);
 }
 
 // glim's defaults for a new model, chosen on bench/recognition's tuning set
@@ -101,14 +107,7 @@ static void classic_settings(model *m) {
 // lies at least 8 units farther. The network's own settling and the limit
 // derived from the examples named far fewer objects right, never fewer wrong.
 static void default_settings(model *m) {
-    m->encoding = "normalised";
-    m->sizes = "0.8,0.9,1,1.1,1.25";
-    m->grey = true;
-    m->levels = true;
-    m->verdict = "nearest";
-    m->limit = 24;
-    m->limit_derived = false;
-    m->gap = 8;
+    set_settings(m, "normalised", "0.8,0.9,1,1.1,1.25", true, true, "nearest", 24, 8);
 }
 
 // The first teach option whose setting differs between a and b, or null.
