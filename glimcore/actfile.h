@@ -19,7 +19,8 @@ extern act_layout act_file_layout;
 // 0 on success; -1 after a message on stderr naming the file and the reason.
 int act_save(const int *act, const char *name);
 
-// Reads name into act unit by unit. A failure is reported on stdout and
+// Reads name into act unit by unit. A failure is reported as a reader
+// message (messages.h: on stdout, or where the program sends them) and
 // leaves the units read so far in place and the rest as they were.
 load_result act_load(int *act, const char *name);
 

@@ -42,6 +42,14 @@ int arg_unknown_option(const char *program, const char *option) {
     return EXIT_USAGE;
 }
 
+bool arg_take_leading(int *argc, char ***argv, const char *flag) {
+    if (*argc < 2 || strcmp((*argv)[1], flag) != 0) return false;
+    (*argv)[1] = (*argv)[0];
+    (*argv)++;
+    (*argc)--;
+    return true;
+}
+
 static void print_lines(const char *const lines[]) {
     for (const char *const *line = lines; line && *line; line++)
         printf("%s", *line);

@@ -47,3 +47,8 @@ int arg_option(const char *arg, const arg_program &program);
 // Tells that option is unknown and where the help is, on stderr; returns
 // EXIT_USAGE.
 int arg_unknown_option(const char *program, const char *option);
+
+// Takes flag when it is the first argument: drops it from *argc and *argv,
+// keeping the program's name first, and returns true; false otherwise. For
+// the flags that choose a mode before the usual conventions apply (--each).
+bool arg_take_leading(int *argc, char ***argv, const char *flag);

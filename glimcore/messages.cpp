@@ -1,4 +1,12 @@
-// Where the library's messages go.
+// Where every message of the suite goes: this unit is the only one that
+// writes to stderr. Failures and warnings are message_error lines
+// ("program: cannot VERB OBJECT: why"), what a program did beside its output
+// is a message_note ("program: wrote X"), both on stderr; the readers' own
+// lines (message_print) go to stdout among the output, or to stderr where a
+// program whose stdout is data chose so (glimview). Every route ends in
+// message_write below, which flushes stdout first and shows the names and
+// labels it echoes printable. A program's console output itself (tables,
+// "picture=..." lines) is plain printf on stdout.
 #include "messages.h"
 
 #include <cerrno>

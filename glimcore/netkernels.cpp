@@ -3,6 +3,15 @@
 // row updates a whole vector at a time. Each function says which rule it keeps
 // to; together they give the very bits that the rules give when they form
 // every product w(j, i) * act[j] for every unit in order.
+//
+// Why the fast recall is exact, in short (the details at recall_sums): a sum
+// starts at +0.0 and never becomes -0.0, so the products of units that are
+// off (w * 0.0, a zero) change nothing unless w is not finite, which
+// sum_spoilt detects; a unit that is on adds w * 1.0 = w; the weights of the
+// units that are on are still added one at a time in ascending order, so
+// rounding happens at the same places. The side-by-side lanes only run
+// independent chains at once, never reorder one. tests/net_fast_test.cpp
+// compares every result with the literal rules of tests/net_literal.cpp.
 #include "netcore.h"
 
 #include <algorithm>

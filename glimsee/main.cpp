@@ -19,7 +19,7 @@
 #include "settings.h"
 
 static char net_file_name[NAME_SIZE] = GLIM_NETWORK_DEFAULT; // second argument
-static char picture_name[NAME_SIZE] = "sep.ppm";             // first argument
+static char picture_name[NAME_SIZE];                         // first argument
 static char result_mask[NAME_SIZE] = GLIM_RESULT_MASK;       // third argument
 static bool each_picture;        // --each: a network file, then several pictures
 static bool quiet;               // --quiet with --each: a line per object
@@ -124,19 +124,9 @@ static int run(int argc, char *argv[]) {
     if (status >= 0) return status;
     // "--each" first selects the run over several pictures; the rest of the
     // command line follows the usual conventions.
-    if (argc > 1 && strcmp(argv[1], "--each") == 0) {
-        each_picture = true;
-        argv[1] = argv[0];
-        argv++;
-        argc--;
-        // --quiet right after it keeps the console to a line per object.
-        if (argc > 1 && strcmp(argv[1], "--quiet") == 0) {
-            quiet = true;
-            argv[1] = argv[0];
-            argv++;
-            argc--;
-        }
-    }
+    each_picture = arg_take_leading(&argc, &argv, "--each");
+    // --quiet right after it keeps the console to a line per object.
+    quiet = each_picture && arg_take_leading(&argc, &argv, "--quiet");
     status = arg_conventions(&argc, argv, {"glimsee", usage, help, true, 0, ARG_OPTIONS_SHARED});
     if (status >= 0) return status;
     if (each_picture ? !take_pictures(argc, argv) : !take_arguments(argc, argv))

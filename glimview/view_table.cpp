@@ -4,6 +4,10 @@
 // reader checks the command line against the entry, names the output and
 // refuses an output that would replace an input, so each view's function
 // starts from a request that is whole.
+//
+// Adding a view: write its function in a file of its own (declared in
+// views.h, taking what a request holds), and give it an entry in COMMANDS
+// below with its synopsis, help, operand counts, options and output name.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
