@@ -6,8 +6,6 @@
 
 #include "shrink.h"
 
-static_assert(PICTURE_WIDTH == PICTURE_WIDTH && PICTURE_HEIGHT == PICTURE_HEIGHT,
-              "glim's pictures are glimprep's");
 static_assert(PHOTO_ERROR_SIZE >= PREP_LINE_SIZE, "glimprep's messages fit glim's");
 
 bool photo_read(const char *path, unsigned char *raster, char *error, prep_rect *inside) {
