@@ -67,14 +67,14 @@ static const char *const ask_help[] = {
     "An object is recognised when it settles into an example's pattern and\n",
     "settling changed at most L units (bits); nearest names the example it\n",
     "settled into or, when it settled into none, the one nearest its encoding.\n",
-    "The label runs to the end of the line.\n",
+    "The label runs to the end of the line. Nothing but stdout is written\n",
+    "unless -o or --pictures asks for report pictures.\n",
     "Options:\n",
     "  -o FILE.png       with one PICTURE: write its report picture to FILE.png,\n",
     "                    as glimview report draws it\n",
     "  --pictures DIR    write each PICTURE's report picture to DIR/NAME-report.png\n",
     "                    (NAME the picture's name less its extension); DIR is made\n",
     "                    when it is missing\n",
-    "Without them nothing but stdout is written.\n",
     nullptr,
 };
 static const char *const list_help[] = {
