@@ -91,11 +91,28 @@ static void append_converted(std::string *out, const std::string &spec, const in
         out->append(text.data(), (size_t)size);
 }
 
+// Appends an integer conversion: the argument taken as its length modifier
+// says, Int, Long, LongLong or Size being the signed or the unsigned types.
+template <typename Int, typename Long, typename LongLong, typename Size>
+static void append_integer(std::string *out, const std::string &spec, const int *star, int stars,
+                           const std::string &modifier, va_list *list) {
+    if (modifier == "l")
+        append_converted(out, spec, star, stars, va_arg(*list, Long), false);
+    else if (modifier == "ll" || modifier == "q" || modifier == "j")
+        append_converted(out, spec, star, stars, va_arg(*list, LongLong), false);
+    else if (modifier == "z" || modifier == "t")
+        append_converted(out, spec, star, stars, va_arg(*list, Size), false);
+    else
+        append_converted(out, spec, star, stars, va_arg(*list, Int), false);
+}
+
 // Formats as vprintf does, but every string and character argument, which
 // may come from a user (a file name, a label, an option), is shown printable.
 // The format itself is the program's own text and keeps its line feeds.
 static std::string format_message(const char *format, va_list args) {
     std::string out;
+    va_list list; // a copy, so that the helpers can take it by address
+    va_copy(list, args);
     const char *p = format;
     while (*p) {
         if (*p != '%') {
@@ -113,7 +130,7 @@ static std::string format_message(const char *format, va_list args) {
         while (*p && strchr("-+ #0'", *p))
             p++;
         if (*p == '*') {
-            star[stars++] = va_arg(args, int);
+            star[stars++] = va_arg(list, int);
             p++;
         }
         while (*p >= '0' && *p <= '9')
@@ -121,7 +138,7 @@ static std::string format_message(const char *format, va_list args) {
         if (*p == '.') {
             p++;
             if (*p == '*') {
-                star[stars++] = va_arg(args, int);
+                star[stars++] = va_arg(list, int);
                 p++;
             }
             while (*p >= '0' && *p <= '9')
@@ -138,27 +155,15 @@ static std::string format_message(const char *format, va_list args) {
         switch (conversion) {
         case 'd':
         case 'i':
-            if (modifier == "l")
-                append_converted(&out, spec, star, stars, va_arg(args, long), false);
-            else if (modifier == "ll" || modifier == "q" || modifier == "j")
-                append_converted(&out, spec, star, stars, va_arg(args, long long), false);
-            else if (modifier == "z" || modifier == "t")
-                append_converted(&out, spec, star, stars, va_arg(args, ptrdiff_t), false);
-            else
-                append_converted(&out, spec, star, stars, va_arg(args, int), false);
+            append_integer<int, long, long long, ptrdiff_t>(&out, spec, star, stars, modifier,
+                                                            &list);
             break;
         case 'o':
         case 'u':
         case 'x':
         case 'X':
-            if (modifier == "l")
-                append_converted(&out, spec, star, stars, va_arg(args, unsigned long), false);
-            else if (modifier == "ll" || modifier == "q" || modifier == "j")
-                append_converted(&out, spec, star, stars, va_arg(args, unsigned long long), false);
-            else if (modifier == "z" || modifier == "t")
-                append_converted(&out, spec, star, stars, va_arg(args, size_t), false);
-            else
-                append_converted(&out, spec, star, stars, va_arg(args, unsigned), false);
+            append_integer<unsigned, unsigned long, unsigned long long, size_t>(
+                &out, spec, star, stars, modifier, &list);
             break;
         case 'e':
         case 'E':
@@ -169,23 +174,24 @@ static std::string format_message(const char *format, va_list args) {
         case 'a':
         case 'A':
             if (modifier == "L")
-                append_converted(&out, spec, star, stars, va_arg(args, long double), false);
+                append_converted(&out, spec, star, stars, va_arg(list, long double), false);
             else
-                append_converted(&out, spec, star, stars, va_arg(args, double), false);
+                append_converted(&out, spec, star, stars, va_arg(list, double), false);
             break;
         case 'c':
-            append_converted(&out, spec, star, stars, va_arg(args, int), true);
+            append_converted(&out, spec, star, stars, va_arg(list, int), true);
             break;
         case 's':
-            append_converted(&out, spec, star, stars, va_arg(args, const char *), true);
+            append_converted(&out, spec, star, stars, va_arg(list, const char *), true);
             break;
         case 'p':
-            append_converted(&out, spec, star, stars, va_arg(args, void *), false);
+            append_converted(&out, spec, star, stars, va_arg(list, void *), false);
             break;
         default: // no other conversion is used in a message; shown as written
             out.append(spec);
         }
     }
+    va_end(list);
     return out;
 }
 

@@ -8,76 +8,9 @@
 #include <cstring>
 #include <string>
 
+#include "draw_shapes.h"
+
 namespace {
-
-constexpr int WIDTH = 80;
-constexpr int HEIGHT = 60;
-
-struct colour {
-    unsigned char red, green, blue;
-};
-
-struct picture {
-    colour pixels[HEIGHT][WIDTH];
-};
-
-const colour BACKGROUND = {24, 40, 16};
-
-void clear(picture *p) {
-    for (auto &row : p->pixels)
-        for (colour &c : row)
-            c = BACKGROUND;
-}
-
-void put(picture *p, int x, int y, colour c) {
-    if (x >= 0 && x < WIDTH && y >= 0 && y < HEIGHT) p->pixels[y][x] = c;
-}
-
-void rectangle(picture *p, int x0, int y0, int x1, int y1, colour c) {
-    for (int y = y0; y <= y1; y++)
-        for (int x = x0; x <= x1; x++)
-            put(p, x, y, c);
-}
-
-// A disc, or a ring when inner > 0.
-void ring(picture *p, int cx, int cy, int outer, int inner, colour c) {
-    for (int y = cy - outer; y <= cy + outer; y++)
-        for (int x = cx - outer; x <= cx + outer; x++) {
-            int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-            // r * r + r rounds the outline: no lone pixel sticks out on the axes.
-            if (d2 <= outer * outer + outer && d2 >= inner * inner + inner) put(p, x, y, c);
-        }
-}
-
-// A triangle standing on its base: apex (cx, top), base from cx - half to cx + half at bottom.
-void triangle(picture *p, int cx, int top, int half, int bottom, colour c) {
-    for (int y = top; y <= bottom; y++) {
-        int reach = half * (y - top) / (bottom - top);
-        for (int x = cx - reach; x <= cx + reach; x++)
-            put(p, x, y, c);
-    }
-}
-
-void cross(picture *p, int cx, int cy, int arm, int thickness, colour c) {
-    rectangle(p, cx - arm, cy - thickness, cx + arm, cy + thickness, c);
-    rectangle(p, cx - thickness, cy - arm, cx + thickness, cy + arm, c);
-}
-
-bool write_picture(const std::string &dir, const char *name, const picture &p) {
-    std::string path = dir + "/" + name;
-    FILE *out = fopen(path.c_str(), "wb");
-    if (!out) {
-        perror(path.c_str());
-        return false;
-    }
-    fprintf(out, "P6\n# glim sample picture %s\n%d %d\n255\n", name, WIDTH, HEIGHT);
-    fwrite(p.pixels, sizeof p.pixels, 1, out);
-    if (fclose(out) != 0) {
-        perror(path.c_str());
-        return false;
-    }
-    return true;
-}
 
 const colour YELLOW_BLUE = {250, 220, 255}; // blue 255
 const colour SKY = {90, 170, 230};          // blue 230
@@ -104,7 +37,7 @@ int main(int argc, char **argv) {
     ring(&p, 12, 45, 10, 5, YELLOW_BLUE);
     cross(&p, 40, 45, 10, 3, SLATE);
     rectangle(&p, 56, 42, 77, 48, TEAL);
-    ok = write_picture(dir, "train.ppm", p) && ok;
+    ok = write_picture(dir, "train.ppm", p, "glim sample picture train.ppm") && ok;
 
     // Test: the square and the disc moved, the cross in another colour, the
     // triangle larger.
@@ -113,7 +46,7 @@ int main(int argc, char **argv) {
     ring(&p, 14, 14, 10, 0, VIOLET);
     triangle(&p, 60, 4, 13, 24, SKY);
     cross(&p, 66, 45, 10, 3, TEAL);
-    ok = write_picture(dir, "test-1.ppm", p) && ok;
+    ok = write_picture(dir, "test-1.ppm", p, "glim sample picture test-1.ppm") && ok;
 
     // Test: the ring touching the bar, which makes them one object, and the
     // square drawn as a wider rectangle.
@@ -121,7 +54,7 @@ int main(int argc, char **argv) {
     rectangle(&p, 4, 45, 25, 51, TEAL);
     ring(&p, 14, 34, 10, 5, YELLOW_BLUE);
     rectangle(&p, 44, 10, 70, 27, VIOLET);
-    ok = write_picture(dir, "test-2.ppm", p) && ok;
+    ok = write_picture(dir, "test-2.ppm", p, "glim sample picture test-2.ppm") && ok;
 
     // Six ordinary shapes drawn afresh, in other sizes and places than the
     // training picture's: a set that the error-correcting rule does not store
@@ -133,7 +66,7 @@ int main(int argc, char **argv) {
     ring(&p, 13, 45, 11, 5, VIOLET);
     cross(&p, 40, 45, 7, 3, YELLOW_BLUE);
     rectangle(&p, 56, 40, 76, 45, VIOLET);
-    ok = write_picture(dir, "shapes.ppm", p) && ok;
+    ok = write_picture(dir, "shapes.ppm", p, "glim sample picture shapes.ppm") && ok;
 
     return ok ? 0 : 1;
 }

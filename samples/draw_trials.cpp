@@ -10,20 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "draw_shapes.h"
+
 namespace {
-
-constexpr int WIDTH = 80;
-constexpr int HEIGHT = 60;
-
-struct colour {
-    unsigned char red, green, blue;
-};
-
-struct picture {
-    colour pixels[HEIGHT][WIDTH];
-};
-
-const colour BACKGROUND = {24, 40, 16}; // as in the sample pictures
 
 // The samples' colours, and other colours for the same shapes.
 const colour YELLOW_BLUE = {250, 220, 255};
@@ -35,38 +24,7 @@ const colour ORANGE = {250, 150, 120};
 const colour PALE = {200, 230, 245};
 const colour DUSK = {80, 40, 180};
 
-void put(picture *p, int x, int y, colour c) {
-    if (x >= 0 && x < WIDTH && y >= 0 && y < HEIGHT) p->pixels[y][x] = c;
-}
-
-void rectangle(picture *p, int x0, int y0, int x1, int y1, colour c) {
-    for (int y = y0; y <= y1; y++)
-        for (int x = x0; x <= x1; x++)
-            put(p, x, y, c);
-}
-
 // The shapes of train.ppm as draw_samples draws them, sizes times scale.
-void ring(picture *p, int cx, int cy, int outer, int inner, colour c) {
-    for (int y = cy - outer; y <= cy + outer; y++)
-        for (int x = cx - outer; x <= cx + outer; x++) {
-            int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-            if (d2 <= outer * outer + outer && d2 >= inner * inner + inner) put(p, x, y, c);
-        }
-}
-
-void triangle(picture *p, int cx, int top, int half, int bottom, colour c) {
-    for (int y = top; y <= bottom; y++) {
-        int reach = half * (y - top) / (bottom - top);
-        for (int x = cx - reach; x <= cx + reach; x++)
-            put(p, x, y, c);
-    }
-}
-
-void cross(picture *p, int cx, int cy, int arm, int thickness, colour c) {
-    rectangle(p, cx - arm, cy - thickness, cx + arm, cy + thickness, c);
-    rectangle(p, cx - thickness, cy - arm, cx + thickness, cy + arm, c);
-}
-
 int sized(double length, double scale) {
     return (int)lround(length * scale);
 }
@@ -180,28 +138,6 @@ void unlearned_shape(picture *p, int n, int cx, int cy, double s, colour c) {
     }
 }
 
-bool write_picture(const std::string &dir, const std::string &name, const picture &p) {
-    std::string path = dir + "/" + name;
-    FILE *out = fopen(path.c_str(), "wb");
-    if (!out) {
-        perror(path.c_str());
-        return false;
-    }
-    fprintf(out, "P6\n%d %d\n255\n", WIDTH, HEIGHT);
-    fwrite(p.pixels, sizeof p.pixels, 1, out);
-    if (fclose(out) != 0) {
-        perror(path.c_str());
-        return false;
-    }
-    return true;
-}
-
-void clear(picture *p) {
-    for (auto &row : p->pixels)
-        for (colour &c : row)
-            c = BACKGROUND;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -235,7 +171,7 @@ int main(int argc, char **argv) {
                           v.recolour < 0 ? learned_colours[n] : others[v.recolour]);
             std::string name =
                 "L-" + std::to_string(n) + "-" + learned_names[n] + "-" + v.name + ".ppm";
-            ok = write_picture(dir, name, p) && ok;
+            ok = write_picture(dir, name, p, nullptr) && ok;
         }
     const colour unlearned_colours[] = {YELLOW_BLUE, TEAL, SKY, VIOLET};
     for (int n = 0; n < UNLEARNED_COUNT; n++)
@@ -244,7 +180,7 @@ int main(int argc, char **argv) {
             double scale = k < 2 ? 1.0 : 1.3;
             unlearned_shape(&p, n, 40, 30, scale, unlearned_colours[(n + k) % 4]);
             std::string name = std::string("U-") + UNLEARNED[n] + "-" + std::to_string(k) + ".ppm";
-            ok = write_picture(dir, name, p) && ok;
+            ok = write_picture(dir, name, p, nullptr) && ok;
         }
     return ok ? 0 : 1;
 }
