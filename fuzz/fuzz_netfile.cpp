@@ -23,25 +23,21 @@ static network_copy loaded; // as the load under test left it
 static network_copy taught; // after the fast core learned one pattern
 
 static void network_store(network_copy *copy) {
-    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        copy->slots[s] = weight_slot(s);
+    weight_slots_get(0, WEIGHT_SLOT_COUNT, copy->slots);
     memcpy(copy->units, thresholds, sizeof thresholds);
 }
 
-// Through weight_slot_set, which keeps the core's copy of the weights in step.
+// Through the store's setter, which keeps the core's copy of the weights in step.
 static void network_restore(const network_copy *copy) {
-    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot_set(s, copy->slots[s]);
+    weight_slots_set(0, WEIGHT_SLOT_COUNT, copy->slots);
     memcpy(thresholds, copy->units, sizeof thresholds);
 }
 
 // Bit for bit, so that NaNs compare by their bits.
 static bool network_equals(const network_copy *copy) {
-    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++) {
-        double weight = weight_slot(s);
-        if (memcmp(&copy->slots[s], &weight, sizeof weight) != 0) return false;
-    }
-    return memcmp(copy->units, thresholds, sizeof thresholds) == 0;
+    static network_copy now;
+    network_store(&now);
+    return memcmp(copy, &now, sizeof now) == 0;
 }
 
 // A pattern that depends on the input, so that recall and learning meet the

@@ -40,6 +40,18 @@ void weight_slots_set(int first, int count, const double *values) {
     mirror_stale = true;
 }
 
+void weight_slots_get(int first, int count, double *values) {
+    if (net_store_behind) net_store_sync();
+    while (count > 0) {
+        int offset = first % WEIGHT_BLOCK_SLOTS;
+        int run = WEIGHT_BLOCK_SLOTS - offset < count ? WEIGHT_BLOCK_SLOTS - offset : count;
+        memcpy(values, &weight_blocks[first / WEIGHT_BLOCK_SLOTS][offset], (size_t)run * sizeof *values);
+        first += run;
+        values += run;
+        count -= run;
+    }
+}
+
 bool net_block_present(int k) {
     return weight_blocks[k] != nullptr;
 }

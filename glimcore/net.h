@@ -66,6 +66,10 @@ void weight_slot_set(int s, double value);
 // blocks must exist. For readers that gather a run of values first.
 void weight_slots_set(int first, int count, const double *values);
 
+// Reads count slots from first on into values, as that many weight_slot
+// calls would; their blocks must exist.
+void weight_slots_get(int first, int count, double *values);
+
 // Whether block k (0..31) of the store exists: after a failed allocation the
 // blocks from the failing one on do not.
 bool net_block_present(int k);
