@@ -28,28 +28,34 @@ run glimsee test-1.ppm
 
 # Pictures of what the suite saw: the boxes found in the test picture, each
 # object's encoding beside the pattern it settled into and which learned
-# pattern that is, the learned patterns and the network.
-run glimview scene test-1.ppm
-run glimcut test-1.ppm 'test-1-%d.act'
-for result in ca-*.act; do
-    j=${result#ca-}
-    j=${j%.act}
-    run glimview pattern -o "object-$j.png" "test-1-$j.act" "$result"
-    run glimview match "$result" se-*.act
-done
-run glimview pattern -o learned.png se-*.act
-run glimview net
+# pattern that is, the learned patterns and the network. A build without the
+# viewer (GLIM_VIEW=OFF) skips them.
+if [ -x "$bin/glimview" ]; then
+    run glimview scene test-1.ppm
+    run glimcut test-1.ppm 'test-1-%d.act'
+    for result in ca-*.act; do
+        j=${result#ca-}
+        j=${j%.act}
+        run glimview pattern -o "object-$j.png" "test-1-$j.act" "$result"
+        run glimview match "$result" se-*.act
+    done
+    run glimview pattern -o learned.png se-*.act
+    run glimview net
 
-# How well the network holds its patterns: the enlarged triangle settling
-# sweep by sweep, recall of the learned patterns from noise, and capacity.
-run glimview settle test-1-0.act
-run glimview robustness se-*.act
-run glimview capacity se-*.act
+    # How well the network holds its patterns: the enlarged triangle settling
+    # sweep by sweep, recall of the learned patterns from noise, and capacity.
+    run glimview settle test-1-0.act
+    run glimview robustness se-*.act
+    run glimview capacity se-*.act
 
-# Which learned object each object of the test pictures is, by name: one line
-# per object and a picture of the verdicts beside the learned objects.
-run glimview report test-1.ppm --learned train.ppm --labels train-labels.txt
-run glimview report test-2.ppm --learned train.ppm --labels train-labels.txt
+    # Which learned object each object of the test pictures is, by name: one line
+    # per object and a picture of the verdicts beside the learned objects.
+    run glimview report test-1.ppm --learned train.ppm --labels train-labels.txt
+    run glimview report test-2.ppm --learned train.ppm --labels train-labels.txt
+else
+    echo
+    echo "===== (no glimview in this build: configure with GLIM_VIEW=ON for the pictures)"
+fi
 
 # The same questions through glim, in a model folder of its own: four shapes
 # of the training picture and a real photo, then one question about a test
