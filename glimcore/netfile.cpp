@@ -203,10 +203,16 @@ uint64_t eight_digits_value(uint64_t word) {
     return word & 0xFFFFFFFF;
 }
 
+// The value of the first count (1..7) digits of word: they are moved to its
+// top and '0's put below them, so that they too read in one step.
+uint64_t leading_digits_value(uint64_t word, int count) {
+    int shift = 8 * (8 - count);
+    return eight_digits_value(word << shift | 0x3030303030303030 >> (64 - shift));
+}
+
 // Passes over a run of digits, appending their values to *digits, which
 // wraps once it holds more than 19 digits (the caller counts them). Eight
-// characters at a time; the digits of a word that ends the run are moved to
-// its top and '0's put below them, so that they too read in one step.
+// characters at a time, the digits of a word that ends the run in one step.
 const char *take_digits(const char *p, const char *end, uint64_t *digits) {
     static const uint64_t scale[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
     uint64_t value = *digits;
@@ -220,9 +226,7 @@ const char *take_digits(const char *p, const char *end, uint64_t *digits) {
         }
         int count = __builtin_ctzll(flags) / 8;
         if (count > 0) {
-            int shift = 8 * (8 - count);
-            word = word << shift | 0x3030303030303030 >> (64 - shift);
-            value = value * scale[count] + eight_digits_value(word);
+            value = value * scale[count] + leading_digits_value(word, count);
             p += count;
         }
         *digits = value;
@@ -276,9 +280,7 @@ bool take_short_form(const char *p, const char *end, bool negative, double *valu
     if (flags != 0) {
         count = __builtin_ctzll(flags) / 8;
         if (count == 0) return false;
-        int shift = 8 * (8 - count);
-        first = first << shift | 0x3030303030303030 >> (64 - shift);
-        digits = digits * scale[count] + eight_digits_value(first);
+        digits = digits * scale[count] + leading_digits_value(first, count);
     } else {
         uint64_t second = load_eight(p + 10);
         flags = non_digits(second);
@@ -287,9 +289,7 @@ bool take_short_form(const char *p, const char *end, bool negative, double *valu
         if (flags != 0) {
             int more = __builtin_ctzll(flags) / 8;
             if (more > 0) {
-                int shift = 8 * (8 - more);
-                second = second << shift | 0x3030303030303030 >> (64 - shift);
-                digits = digits * scale[more] + eight_digits_value(second);
+                digits = digits * scale[more] + leading_digits_value(second, more);
                 count += more;
             }
         } else {
