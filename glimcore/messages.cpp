@@ -106,6 +106,18 @@ static void append_integer(std::string *out, const std::string &spec, const int 
         append_converted(out, spec, star, stars, va_arg(*list, Int), false);
 }
 
+// Passes over a width or a precision at p: digits, or '*', whose value is
+// the next argument, kept in star[*stars]. Returns what follows it.
+static const char *pass_count(const char *p, va_list *list, int *star, int *stars) {
+    if (*p == '*') {
+        star[(*stars)++] = va_arg(*list, int);
+        return p + 1;
+    }
+    while (*p >= '0' && *p <= '9')
+        p++;
+    return p;
+}
+
 // Formats as vprintf does, but every string and character argument, which
 // may come from a user (a file name, a label, an option), is shown printable.
 // The format itself is the program's own text and keeps its line feeds.
@@ -129,21 +141,8 @@ static std::string format_message(const char *format, va_list args) {
         int stars = 0;
         while (*p && strchr("-+ #0'", *p))
             p++;
-        if (*p == '*') {
-            star[stars++] = va_arg(list, int);
-            p++;
-        }
-        while (*p >= '0' && *p <= '9')
-            p++;
-        if (*p == '.') {
-            p++;
-            if (*p == '*') {
-                star[stars++] = va_arg(list, int);
-                p++;
-            }
-            while (*p >= '0' && *p <= '9')
-                p++;
-        }
+        p = pass_count(p, &list, star, &stars);                    // the width
+        if (*p == '.') p = pass_count(p + 1, &list, star, &stars); // the precision
         const char *length = p;
         while (*p && strchr("hlLqjzt", *p))
             p++;
