@@ -15,45 +15,10 @@
 #include "net.h"
 #include "net_literal.h"
 #include "netfile.h"
+#include "network_bits.h"
 #include "run_program.h"
 
 namespace {
-
-uint64_t bits_of(double value) {
-    uint64_t bits;
-    memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-double from_bits(uint64_t bits) {
-    double value;
-    memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-// Every slot (the spare ones too) and every threshold, as bit patterns.
-struct network_bits {
-    std::vector<uint64_t> slots, thresholds;
-    bool operator==(const network_bits &other) const {
-        return slots == other.slots && thresholds == other.thresholds;
-    }
-};
-
-network_bits take_network() {
-    network_bits net;
-    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        net.slots.push_back(bits_of(weight_slot(s)));
-    for (double t : thresholds)
-        net.thresholds.push_back(bits_of(t));
-    return net;
-}
-
-void put_network(const network_bits &net) {
-    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot_set(s, from_bits(net.slots[s]));
-    for (int u = 0; u < NETSIZE; u++)
-        thresholds[u] = from_bits(net.thresholds[u]);
-}
 
 // Names the first difference between two networks, or returns "".
 std::string first_difference(const network_bits &expected, const network_bits &actual) {
@@ -130,16 +95,16 @@ run_trace run_steps(const std::vector<step> &steps, recall_function recall, lear
         trace.vectors.push_back(act);
         trace.returned.push_back(returned);
     }
-    trace.net = take_network();
+    trace.net = network_take();
     return trace;
 }
 
 // Runs the steps on the literal reference and on the core from the same start
 // and reports the first step after which they differ.
 void expect_same_as_literal(const std::vector<step> &steps, const std::string &file = "") {
-    network_bits start = take_network();
+    network_bits start = network_take();
     run_trace literal = run_steps(steps, literal_iterate, literal_learn, file);
-    put_network(start);
+    network_put(start);
     run_trace fast = run_steps(steps, net_iterate, net_learn, file);
     for (size_t i = 0; i < steps.size(); i++) {
         ASSERT_EQ(fast.printed[i], literal.printed[i]) << "step " << i;

@@ -11,21 +11,10 @@
 
 #include "netfile.h"
 #include "netfile_literal.h"
+#include "network_bits.h"
 #include "run_program.h"
 
 namespace {
-
-uint64_t bits_of(double value) {
-    uint64_t bits;
-    memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-double from_bits(uint64_t bits) {
-    double value;
-    memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 struct splitmix {
     uint64_t state;
@@ -201,30 +190,6 @@ TEST(NetFileFastReader, DigitRunsOfEveryLengthAndSplit) {
     }
 }
 
-// Every slot and threshold, bit for bit.
-struct network_bits {
-    std::vector<uint64_t> slots, units;
-    bool operator==(const network_bits &other) const {
-        return slots == other.slots && units == other.units;
-    }
-};
-
-network_bits take_bits() {
-    network_bits bits;
-    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        bits.slots.push_back(bits_of(weight_slot(s)));
-    for (double t : thresholds)
-        bits.units.push_back(bits_of(t));
-    return bits;
-}
-
-void put_bits(const network_bits &bits) {
-    for (int s = 0; s < WEIGHT_SLOT_COUNT; s++)
-        weight_slot_set(s, from_bits(bits.slots[s]));
-    for (int u = 0; u < NETSIZE; u++)
-        thresholds[u] = from_bits(bits.units[u]);
-}
-
 // What a reader made of a file: its outcome, what it printed and the network.
 struct reading {
     load_result result;
@@ -243,7 +208,7 @@ class NetFileReaders : public testing::Test {
             weight_slot_set(s, -7.25 - s);
         for (int u = 0; u < NETSIZE; u++)
             thresholds[u] = -3.5 - u;
-        start = take_bits();
+        start = network_take();
         name = dir.path() + "/in.net";
     }
 
@@ -274,16 +239,16 @@ class NetFileReaders : public testing::Test {
 
     // Whether the fast reader takes text whole on its own.
     bool fast_takes(const std::string &text) {
-        put_bits(start);
+        network_put(start);
         return netfile_read_text(text.data(), text.size());
     }
 
     template <typename Read> reading read_with(Read read) {
-        put_bits(start);
+        network_put(start);
         testing::internal::CaptureStdout();
         load_result result = read();
         std::string printed = testing::internal::GetCapturedStdout();
-        return {result, printed, take_bits()};
+        return {result, printed, network_take()};
     }
 
     scratch_dir dir;
