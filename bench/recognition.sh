@@ -74,6 +74,9 @@ combinations=(
     "nearest-24-gap8-x1|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 8|1"
     "nearest-24-gap6|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 6|3"
     "nearest-24-gap10|--classic --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 10|3"
+    "masked|--encoding masked|1"
+    "masked-x3|--encoding masked|3"
+    "masked-16-gap8|--encoding masked --limit 16|3"
     "sizes7-gap8|--classic --grey --levels auto --encoding normalised --sizes 0.75,0.8,0.9,1,1.1,1.2,1.3 --verdict nearest --limit 24 --gap 8|3"
 )
 

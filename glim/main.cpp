@@ -44,7 +44,7 @@ static const char *const teach_help[] = {
     "  --grey, --no-grey bring photos in as their luminance (objects of any\n",
     "                    colour are found), or as they are (blue edges only)\n",
     "  --levels auto|none  stretch each photo's levels to the full range, or not\n",
-    "  --encoding classic|normalised  the object encoding (glimcut --encoding)\n",
+    "  --encoding classic|normalised|masked  the object encoding (glimcut --encoding)\n",
     "  --sizes LIST      also teach each example at these sizes (0.5 to 2)\n",
     "  --verdict settled|nearest|agreed  recognised when the object settles\n",
     "                    into an example (settled), when its encoding lies near\n",

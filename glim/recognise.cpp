@@ -35,6 +35,8 @@ static bool encoding_of(const std::string &name, object_encoding *encoding) {
         *encoding = ENCODING_CLASSIC;
     else if (name == "normalised")
         *encoding = ENCODING_NORMALISED;
+    else if (name == "masked")
+        *encoding = ENCODING_MASKED;
     else
         return false;
     return true;
@@ -135,7 +137,7 @@ int recognise_options(const command_args &args, model *m) {
         const std::string &value = args.options.at("--encoding");
         object_encoding encoding;
         if (!encoding_of(value, &encoding))
-            return command_usage_error("teach", "--encoding takes classic or normalised");
+            return command_usage_error("teach", "--encoding takes classic, normalised or masked");
         want.encoding = value;
     }
     if (args.has("--sizes")) {

@@ -26,8 +26,23 @@ int encoding_parse(const char *text, object_encoding *encoding) {
         *encoding = ENCODING_NORMALISED;
         return 0;
     }
-    message_error("--encoding %.40s: unknown encoding; give classic or normalised", text);
+    if (strcmp(text, "masked") == 0) {
+        *encoding = ENCODING_MASKED;
+        return 0;
+    }
+    message_error("--encoding %.40s: unknown encoding; give classic, normalised or masked", text);
     return -1;
+}
+
+const char *encoding_name(object_encoding encoding) {
+    switch (encoding) {
+    case ENCODING_NORMALISED:
+        return "normalised";
+    case ENCODING_MASKED:
+        return "masked";
+    default:
+        return "classic";
+    }
 }
 
 // One size: digits with at most one '.', no sign, exponent or other spelling
@@ -214,6 +229,107 @@ static void window_place(const std::vector<int> &levels, int width, int height,
         }
 }
 
+// The segmentation's edge test for the picture pixel (px, py): the Sobel
+// strength of the blue samples, |gx| + |gy|, at least MASK_EDGE_STRENGTH. The
+// picture's outermost pixels have no strength, as in the segmentation.
+constexpr int MASK_EDGE_STRENGTH = 240;
+static bool edge_at(const unsigned char *raster, int px, int py) {
+    if (px < 1 || py < 1 || px > PICTURE_WIDTH - 2 || py > PICTURE_HEIGHT - 2) return false;
+    auto blue = [raster](int x, int y) { return (int)raster[3 * (y * PICTURE_WIDTH + x) + 2]; };
+    int gx = (blue(px + 1, py - 1) + 2 * blue(px + 1, py) + blue(px + 1, py + 1)) -
+             (blue(px - 1, py - 1) + 2 * blue(px - 1, py) + blue(px - 1, py + 1));
+    int gy = (blue(px - 1, py + 1) + 2 * blue(px, py + 1) + blue(px + 1, py + 1)) -
+             (blue(px - 1, py - 1) + 2 * blue(px, py - 1) + blue(px + 1, py - 1));
+    return std::abs(gx) + std::abs(gy) >= MASK_EDGE_STRENGTH;
+}
+
+// Whether any cell within reach (in rows and columns) of (x, y) is set.
+static bool set_near(const std::vector<bool> &cells, int width, int height, int x, int y,
+                     int reach) {
+    for (int ny = std::max(0, y - reach); ny <= std::min(height - 1, y + reach); ny++)
+        for (int nx = std::max(0, x - reach); nx <= std::min(width - 1, x + reach); nx++)
+            if (cells[(size_t)ny * width + nx]) return true;
+    return false;
+}
+
+// Which cells of the box (left, top, width x height, row by row) belong to
+// the object. Its edges, widened by one cell so that the gaps the chain
+// tracer bridges close, wall the object in; the cells the frame reaches
+// without crossing the wall are ground, the others inside the wall the
+// object's inner part. An edge is two pixels thick, one on either side of
+// the outline, so the object is its inner part grown by two cells, without
+// the ground: the widened edges alone would keep a rim of ground whose level
+// would stretch the object's samples. Empty when the edges enclose nothing.
+static std::vector<bool> object_mask(const unsigned char *raster, int left, int top, int width,
+                                     int height) {
+    size_t cells = (size_t)width * height;
+    std::vector<bool> edge(cells), wall(cells), ground(cells);
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+            edge[(size_t)y * width + x] = edge_at(raster, left + x, top + y);
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+            wall[(size_t)y * width + x] = set_near(edge, width, height, x, y, 1);
+    std::vector<int> stack;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            size_t cell = (size_t)y * width + x;
+            bool on_frame = x == 0 || y == 0 || x == width - 1 || y == height - 1;
+            if (on_frame && !wall[cell]) {
+                ground[cell] = true;
+                stack.push_back((int)cell);
+            }
+        }
+    while (!stack.empty()) {
+        int cell = stack.back();
+        stack.pop_back();
+        int x = cell % width, y = cell / width;
+        const int next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+        for (const auto &n : next) {
+            if (n[0] < 0 || n[1] < 0 || n[0] >= width || n[1] >= height) continue;
+            size_t other = (size_t)n[1] * width + n[0];
+            if (ground[other] || wall[other]) continue;
+            ground[other] = true;
+            stack.push_back((int)other);
+        }
+    }
+    std::vector<bool> inner(cells);
+    for (size_t cell = 0; cell < cells; cell++)
+        inner[cell] = !ground[cell] && !wall[cell];
+    std::vector<bool> mask(cells);
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            size_t cell = (size_t)y * width + x;
+            mask[cell] = !ground[cell] && set_near(inner, width, height, x, y, 2);
+        }
+    return mask;
+}
+
+// Keeps the object's cells of the box, stretched by the object's own range to
+// 1 .. 15 (so its darkest part still differs from the cleared ground), and
+// clears the ground to 0. Returns false, the grid unchanged, when the mask
+// holds no cell.
+static bool mask_object(std::vector<double> *grid, const std::vector<bool> &mask) {
+    double lowest = 255.0, highest = 0.0;
+    bool any = false;
+    for (size_t cell = 0; cell < grid->size(); cell++)
+        if (mask[cell]) {
+            lowest = std::min(lowest, (*grid)[cell]);
+            highest = std::max(highest, (*grid)[cell]);
+            any = true;
+        }
+    if (!any) return false;
+    double range = highest - lowest;
+    for (size_t cell = 0; cell < grid->size(); cell++) {
+        double &value = (*grid)[cell];
+        if (!mask[cell])
+            value = 0.0;
+        else
+            value = range > 0.0 ? 1.0 + (value - lowest) * 14.0 / range : 15.0;
+    }
+    return true;
+}
+
 static int rounded_side(double side) {
     return std::max(1, (int)(side + 0.5));
 }
@@ -226,7 +342,7 @@ void encode_box(const unsigned char *raster, int x, int y, int w, int h, object_
     int left = std::max(x, 0), top = std::max(y, 0);
     int width = std::min(x + w, PICTURE_WIDTH - 1) - left + 1;
     int height = std::min(y + h, PICTURE_HEIGHT - 1) - top + 1;
-    bool resampled = encoding == ENCODING_NORMALISED || size != 1.0;
+    bool resampled = encoding != ENCODING_CLASSIC || size != 1.0;
     if (resampled && (width < NORMALISED_MIN_PIXELS || height < NORMALISED_MIN_PIXELS)) {
         if (!small_box_said)
             message_error("box %d,%d,%d,%d: smaller than %d x %d pixels, so encoded as classic", x,
@@ -255,14 +371,20 @@ void encode_box(const unsigned char *raster, int x, int y, int w, int h, object_
         for (double value : scaled)
             levels.push_back((int)(value + 0.5) / 16);
     } else {
-        double ground = frame_median(grid, width, height);
-        double range = 0.0;
-        for (double &value : grid) {
-            value = fabs(value - ground);
-            range = std::max(range, value);
+        // The masked encoding falls back to the normalised samples when the
+        // box's edges enclose nothing.
+        bool masked = encoding == ENCODING_MASKED &&
+                      mask_object(&grid, object_mask(raster, left, top, width, height));
+        if (!masked) {
+            double ground = frame_median(grid, width, height);
+            double range = 0.0;
+            for (double &value : grid) {
+                value = fabs(value - ground);
+                range = std::max(range, value);
+            }
+            if (normalise_tuning.clear_ground)
+                clear_ground(&grid, width, height, range * normalise_tuning.ground_share);
         }
-        if (normalise_tuning.clear_ground)
-            clear_ground(&grid, width, height, range * normalise_tuning.ground_share);
         double side = normalise_tuning.side * size;
         if (width >= height) {
             target_width = rounded_side(side);

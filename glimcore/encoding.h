@@ -9,6 +9,12 @@
 // levels by the box's own range. The diameter profile, spectrum and bars
 // follow as for the classic encoding.
 //
+// The masked encoding isolates the object from its box first: the box's own
+// edges (the strength the segmentation cuts at) close an outline, every cell
+// that the frame reaches without crossing an edge is ground and is cleared,
+// and the object's samples inside the outline are stretched by their own
+// range alone, so neither the ground's level nor its texture enters.
+//
 // Either encoding can also be taken at another size: the box is resampled by
 // that factor first, so one taught object yields patterns for the sizes it
 // may be seen at.
@@ -29,6 +35,7 @@ constexpr double SIZE_LARGEST = 2.0;
 enum object_encoding {
     ENCODING_CLASSIC,    // encode_object, bit for bit
     ENCODING_NORMALISED, // resampled, relative to the ground, stretched
+    ENCODING_MASKED,     // normalised, the ground outside the object's outline cleared
 };
 
 // What the command line chose: the encoding and the sizes to encode at.
@@ -48,8 +55,12 @@ struct normalise_settings {
 };
 extern normalise_settings normalise_tuning;
 
-// "classic" or "normalised" into *encoding. 0, or -1 after an error line.
+// "classic", "normalised" or "masked" into *encoding. 0, or -1 after an
+// error line.
 int encoding_parse(const char *text, object_encoding *encoding);
+
+// The name encoding_parse takes for encoding.
+const char *encoding_name(object_encoding encoding);
 
 // A comma-separated list of 1 to MAX_SIZES factors, each from SIZE_SMALLEST
 // to SIZE_LARGEST ("0.8,1,1.25"), into choice. 0, or -1 after an error line.

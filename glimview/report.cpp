@@ -192,9 +192,8 @@ static void print_settings(const report &result, const encoding_choice &choice, 
         sizes += size;
     }
     printf("encoding=%s sizes=%s learned=%d patterns=%d limit=%d limit_from=%s\n",
-           choice.encoding == ENCODING_NORMALISED ? "normalised" : "classic", sizes.c_str(),
-           (int)result.learned.size(), (int)result.patterns.size(), result.limit,
-           limit_given ? "option" : "patterns");
+           encoding_name(choice.encoding), sizes.c_str(), (int)result.learned.size(),
+           (int)result.patterns.size(), result.limit, limit_given ? "option" : "patterns");
 }
 
 // Every picture and the labels file are looked at before any is read: a

@@ -88,6 +88,34 @@ TEST(Encoding, NormalisedIgnoresLightAndGround) {
         encode(make_raster(notched_disc(40, 30, 12, 200, 0)), 27, 17, 26, 26, ENCODING_CLASSIC));
 }
 
+// How many units two patterns differ in.
+int units_apart(const std::vector<int> &a, const std::vector<int> &b) {
+    int apart = 0;
+    for (size_t i = 0; i < a.size(); i++)
+        apart += a[i] != b[i];
+    return apart;
+}
+
+TEST(Encoding, MaskedKeepsTheObjectOnAnyGround) {
+    // A shaded disc on black and on white: taken from the white ground the
+    // normalised box holds the shading upside down; the masked box takes the
+    // disc alone, inside its outline, and holds the same levels on both.
+    blue_fn notched = notched_disc(40, 30, 12, 1, 0);
+    auto shaded_on = [&](int ground) {
+        return make_raster([=](int x, int y) { return notched(x, y) ? 120 + x / 4 : ground; });
+    };
+    auto apart = [&](object_encoding encoding) {
+        return units_apart(encode(shaded_on(0), 27, 17, 26, 26, encoding),
+                           encode(shaded_on(255), 27, 17, 26, 26, encoding));
+    };
+    EXPECT_EQ(apart(ENCODING_MASKED), 0);
+    EXPECT_GT(apart(ENCODING_NORMALISED), 0);
+    // Edges that enclose nothing leave the masked box as the normalised one.
+    raster_bytes flat = make_raster([](int, int) { return 77; });
+    EXPECT_EQ(encode(flat, 5, 5, 20, 20, ENCODING_MASKED),
+              encode(flat, 5, 5, 20, 20, ENCODING_NORMALISED));
+}
+
 TEST(Encoding, TinyBoxesAndEmptyBoxesAreEncodedAsClassic) {
     raster_bytes raster = make_raster(blue_rectangles({{10, 10, 11, 11}}));
     EXPECT_EQ(encode(raster, 10, 10, 1, 1, ENCODING_NORMALISED),
@@ -193,7 +221,8 @@ TEST(EncodingPrograms, GlimcutTakesTheOptionsAndRefusesBadValues) {
     run_result bad = run_in(dir, GLIMCUT_PATH, {"--encoding", "fancy", "test-1.ppm"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.out, "");
-    EXPECT_EQ(bad.err, "glimcut: --encoding fancy: unknown encoding; give classic or normalised\n");
+    EXPECT_EQ(bad.err,
+              "glimcut: --encoding fancy: unknown encoding; give classic, normalised or masked\n");
     bad = run_in(dir, GLIMSEE_PATH, {"--sizes", "1", "test-1.ppm"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(dir.files().size(), 1u);

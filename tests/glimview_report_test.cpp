@@ -104,8 +104,8 @@ TEST_F(GlimviewReport, AChosenEncodingDerivesTheLimitAndNamesTheNearestOfUnknown
                        "label=-\n" +
                            TEST_1_RECOGNISED);
     // A limit given is kept, and said to be given.
-    run = report({"test-1.ppm", "--learned", "train.ppm", "--sizes", "1", "--limit", "40", "-o",
-                  "c.png"});
+    run = report(
+        {"test-1.ppm", "--learned", "train.ppm", "--sizes", "1", "--limit", "40", "-o", "c.png"});
     EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
               "encoding=classic sizes=1 learned=6 patterns=6 limit=40 limit_from=option");
     EXPECT_NE(run.out.find("moved_bits=34 verdict=recognised learned=0 label=-\n"),
@@ -126,7 +126,7 @@ TEST_F(GlimviewReport, BadEncodingOrSizesAreUsageErrorsThatWriteNothing) {
         const char *message;
     } cases[] = {
         {{"--encoding", "plain"},
-         "glimview: --encoding plain: unknown encoding; give classic or normalised\n"},
+         "glimview: --encoding plain: unknown encoding; give classic, normalised or masked\n"},
         {{"--sizes", "0.8,3"}, "glimview: --sizes 0.8,3: each size must lie from 0.5 to 2\n"},
         {{"--sizes", "1,,2"}, "glimview: --sizes 1,,2: give factors such as 0.8,1,1.25\n"},
         {{"--sizes"}, "glimview: --sizes: the option needs a value\n"},
