@@ -121,23 +121,6 @@ TEST(SaveFaults, FileSizeLimitKeepsTheEarlierFile) {
     }
 }
 
-// Waits until a file whose name begins with prefix is created in the watched
-// folder; false after timeout_ms without one.
-bool await_creation(int watch, const std::string &prefix, int timeout_ms) {
-    alignas(struct inotify_event) char buffer[4096];
-    struct pollfd ready = {watch, POLLIN, 0};
-    while (poll(&ready, 1, timeout_ms) == 1) {
-        ssize_t length = read(watch, buffer, sizeof buffer);
-        for (ssize_t at = 0; at < length;) {
-            const auto *event = reinterpret_cast<const struct inotify_event *>(buffer + at);
-            if (event->len > 0 && strncmp(event->name, prefix.c_str(), prefix.size()) == 0)
-                return true;
-            at += sizeof(struct inotify_event) + event->len;
-        }
-    }
-    return false;
-}
-
 // glimlearn is killed as soon as the temporary file of its network appears.
 // Whenever the kill comes, the network file is the earlier one or the new one,
 // never a part; the next run reads it without a complaint. A run that finished

@@ -249,23 +249,6 @@ TEST(LostWork, SavesKeepLinksModesAndSpecialFiles) {
     EXPECT_TRUE(S_ISCHR(mode_of("/dev/null")));
 }
 
-// Waits until a file whose name begins with prefix is created in the watched
-// folder; false after timeout_ms without one.
-bool await_creation(int watch, const std::string &prefix, int timeout_ms) {
-    alignas(struct inotify_event) char buffer[4096];
-    struct pollfd ready = {watch, POLLIN, 0};
-    while (poll(&ready, 1, timeout_ms) == 1) {
-        ssize_t length = read(watch, buffer, sizeof buffer);
-        for (ssize_t at = 0; at < length;) {
-            const auto *event = reinterpret_cast<const struct inotify_event *>(buffer + at);
-            if (event->len > 0 && strncmp(event->name, prefix.c_str(), prefix.size()) == 0)
-                return true;
-            at += sizeof(struct inotify_event) + event->len;
-        }
-    }
-    return false;
-}
-
 // A run stopped while it saves leaves no temporary file and dies of the
 // signal; the network is the earlier one, or the new one when the signal came
 // after the rename. Runs that finished first do not count.

@@ -9,6 +9,8 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -175,4 +177,19 @@ void trained_folder(const scratch_dir &dir, const std::string &picture) {
     dir.write("pic.ppm", picture);
     ASSERT_EQ(run_in(dir, GLIMCUT_PATH, {"pic.ppm"}).status, 0);
     ASSERT_EQ(run_in(dir, GLIMLEARN_PATH, {"1", "3"}).status, 0);
+}
+
+bool await_creation(int watch, const std::string &prefix, int timeout_ms) {
+    alignas(struct inotify_event) char buffer[4096];
+    struct pollfd ready = {watch, POLLIN, 0};
+    while (poll(&ready, 1, timeout_ms) == 1) {
+        ssize_t length = read(watch, buffer, sizeof buffer);
+        for (ssize_t at = 0; at < length;) {
+            const auto *event = reinterpret_cast<const struct inotify_event *>(buffer + at);
+            if (event->len > 0 && strncmp(event->name, prefix.c_str(), prefix.size()) == 0)
+                return true;
+            at += sizeof(struct inotify_event) + event->len;
+        }
+    }
+    return false;
 }

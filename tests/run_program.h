@@ -83,3 +83,8 @@ std::string read_file(const std::string &path);
 
 // 64-bit FNV-1a of bytes: lets a test pin a large file without keeping a copy.
 uint64_t fnv1a_64(const std::string &bytes);
+
+// Waits until a file whose name begins with prefix is created in the folder
+// that the inotify descriptor watch watches (IN_CREATE); false after
+// timeout_ms without one.
+bool await_creation(int watch, const std::string &prefix, int timeout_ms);
