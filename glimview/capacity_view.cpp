@@ -23,9 +23,6 @@ constexpr int NOISE_FLIPPED = (NETSIZE + 5) / 10;    // 10 % of the units, round
 constexpr int COPIES = 8;                            // noisy copies per pattern
 constexpr uint64_t NOISE_SALT = 0x6361706163697479u; // keeps this view's noise its own
 
-constexpr int MARGIN = 12;
-constexpr int PLOT_WIDTH = 640;
-constexpr int PLOT_HEIGHT = 400;
 constexpr colour ALL_TAUGHT = {170, 170, 170};
 constexpr colour STABLE = {31, 119, 180};
 constexpr colour FROM_NOISE = {255, 127, 14};
@@ -83,13 +80,7 @@ static void draw_capacity(canvas *picture, const std::vector<capacity_row> &rows
     char subtitle[200];
     snprintf(subtitle, sizeof subtitle, "to a fresh network; noise: %d units flipped, %d copies",
              NOISE_FLIPPED, COPIES);
-    plot_area area = {};
-    area.left = MARGIN + 5 * GLYPH_ADVANCE * PLOT_TEXT_SCALE;
-    area.top = MARGIN + 3 * PLOT_LINE_HEIGHT + 8;
-    area.width = PLOT_WIDTH;
-    area.height = PLOT_HEIGHT;
-    area.x_greatest = count;
-    area.y_greatest = count;
+    plot_area area = plot_chart_area(count, count);
     int first_diverged = 0;
     for (int k = 0; k < count && !first_diverged; k++)
         if (rows[k].diverged > 0) first_diverged = k + 1;
@@ -104,10 +95,10 @@ static void draw_capacity(canvas *picture, const std::vector<capacity_row> &rows
         if (text_width(entry, PLOT_TEXT_SCALE) > legend_width)
             legend_width = text_width(entry, PLOT_TEXT_SCALE);
     int legend_left = area.left + area.width + 24;
-    canvas_init(picture, legend_left + 38 + legend_width + MARGIN,
-                area.top + area.height + 2 * PLOT_LINE_HEIGHT + 12 + MARGIN, WHITE);
-    canvas_text(picture, MARGIN, MARGIN, caption, PLOT_TEXT_SCALE, BLACK);
-    canvas_text(picture, MARGIN, MARGIN + PLOT_LINE_HEIGHT, subtitle, PLOT_TEXT_SCALE, BLACK);
+    canvas_init(picture, legend_left + 38 + legend_width + PLOT_MARGIN,
+                area.top + area.height + 2 * PLOT_LINE_HEIGHT + 12 + PLOT_MARGIN, WHITE);
+    canvas_text(picture, PLOT_MARGIN, PLOT_MARGIN, caption, PLOT_TEXT_SCALE, BLACK);
+    canvas_text(picture, PLOT_MARGIN, PLOT_MARGIN + PLOT_LINE_HEIGHT, subtitle, PLOT_TEXT_SCALE, BLACK);
     double step = plot_step(count, 10);
     plot_axes(picture, &area, step, step, "%.0f", "%.0f", "n, patterns taught",
               "patterns of the n");

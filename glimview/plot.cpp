@@ -12,6 +12,17 @@ const colour PLOT_PALETTE[PLOT_PALETTE_SIZE] = {
 
 constexpr colour GRID_LINE = {225, 225, 225};
 
+plot_area plot_chart_area(double x_greatest, double y_greatest) {
+    plot_area area = {};
+    area.left = PLOT_MARGIN + 5 * GLYPH_ADVANCE * PLOT_TEXT_SCALE;
+    area.top = PLOT_MARGIN + 3 * PLOT_LINE_HEIGHT + 8;
+    area.width = PLOT_WIDTH;
+    area.height = PLOT_HEIGHT;
+    area.x_greatest = x_greatest;
+    area.y_greatest = y_greatest;
+    return area;
+}
+
 int plot_x(const plot_area *area, double x) {
     double share = (x - area->x_least) / (area->x_greatest - area->x_least);
     return area->left + (int)std::lround(share * (area->width - 1));

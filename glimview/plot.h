@@ -7,6 +7,12 @@
 constexpr int PLOT_TEXT_SCALE = 2;
 constexpr int PLOT_LINE_HEIGHT = GLYPH_HEIGHT * PLOT_TEXT_SCALE + 6;
 
+// The chart views' frame: the space around the picture's content and the
+// plotting area's size in canvas pixels.
+constexpr int PLOT_MARGIN = 12;
+constexpr int PLOT_WIDTH = 640;
+constexpr int PLOT_HEIGHT = 400;
+
 // Distinct line colours, used in turn.
 constexpr int PLOT_PALETTE_SIZE = 10;
 extern const colour PLOT_PALETTE[PLOT_PALETTE_SIZE];
@@ -22,6 +28,11 @@ struct plot_area {
     double y_least;
     double y_greatest;
 };
+
+// The plotting area of a chart with a caption, a subtitle and a note line
+// above it and room for the y labels on its left; values from 0 to the
+// greatest ones given.
+plot_area plot_chart_area(double x_greatest, double y_greatest);
 
 int plot_x(const plot_area *area, double x);
 int plot_y(const plot_area *area, double y);

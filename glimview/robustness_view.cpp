@@ -26,9 +26,6 @@ constexpr uint64_t NOISE_SALT = 0x726f627573746e65u; // keeps this view's noise 
 // More patterns than the palette has colours are drawn in grey with their mean.
 constexpr int MOST_COLOURED = PLOT_PALETTE_SIZE;
 
-constexpr int MARGIN = 12;
-constexpr int PLOT_WIDTH = 640;
-constexpr int PLOT_HEIGHT = 400;
 constexpr colour SINGLE_GREY = {190, 190, 190};
 
 static void draw_robustness(canvas *picture, const std::vector<std::vector<int>> &recovered,
@@ -47,19 +44,13 @@ static void draw_robustness(canvas *picture, const std::vector<std::vector<int>>
     snprintf(subtitle, sizeof subtitle, "%d noisy copies per pattern and level, at most %d sweeps",
              COPIES, RECALL_LIMIT);
 
-    plot_area area = {};
-    area.left = MARGIN + 5 * GLYPH_ADVANCE * PLOT_TEXT_SCALE;
-    area.top = MARGIN + 3 * PLOT_LINE_HEIGHT + 8;
-    area.width = PLOT_WIDTH;
-    area.height = PLOT_HEIGHT;
-    area.x_greatest = MOST_FLIPPED;
-    area.y_greatest = 100;
-    int width = area.left + area.width + 24 + legend_width + MARGIN;
-    int caption_width = MARGIN * 2 + text_width(caption, PLOT_TEXT_SCALE);
+    plot_area area = plot_chart_area(MOST_FLIPPED, 100);
+    int width = area.left + area.width + 24 + legend_width + PLOT_MARGIN;
+    int caption_width = PLOT_MARGIN * 2 + text_width(caption, PLOT_TEXT_SCALE);
     if (width < caption_width) width = caption_width;
-    canvas_init(picture, width, area.top + area.height + 2 * PLOT_LINE_HEIGHT + 12 + MARGIN, WHITE);
-    canvas_text(picture, MARGIN, MARGIN, caption, PLOT_TEXT_SCALE, BLACK);
-    canvas_text(picture, MARGIN, MARGIN + PLOT_LINE_HEIGHT, subtitle, PLOT_TEXT_SCALE, BLACK);
+    canvas_init(picture, width, area.top + area.height + 2 * PLOT_LINE_HEIGHT + 12 + PLOT_MARGIN, WHITE);
+    canvas_text(picture, PLOT_MARGIN, PLOT_MARGIN, caption, PLOT_TEXT_SCALE, BLACK);
+    canvas_text(picture, PLOT_MARGIN, PLOT_MARGIN + PLOT_LINE_HEIGHT, subtitle, PLOT_TEXT_SCALE, BLACK);
     plot_axes(picture, &area, 8, 20, "%.0f", "%.0f", "units flipped (of 256)",
               "% of copies that settle back exactly");
 
