@@ -61,7 +61,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "glim finds the objects of small colour pictures, turns each object's shape
 into a pattern of 256 units and teaches the patterns to a recurrent
 associative network, which then recognises objects in other pictures.
-Console programs: glimcut, glimlearn, glimsee, glimtest, glimview and glimprep.")
+Console programs: glim (teach objects from photos and ask about others),
+glimcut, glimlearn, glimsee, glimtest, glimview and glimprep.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -26,8 +26,16 @@ for program in glimcut glimlearn glimsee glimtest glimview; do
     has "./usr/bin/$program" || fail "no /usr/bin/$program"
     has "./usr/share/man/man1/$program.1.gz" || fail "no man page for $program"
 done
-# glimprep is packaged whenever the build has it.
-libraries=(libc6 libstdc++6 libpng16-16)
+# glimprep and glim are packaged whenever the build has them.
+if [ -x glim ]; then
+    has ./usr/bin/glim || fail "no /usr/bin/glim"
+    has ./usr/share/man/man1/glim.1.gz || fail "no man page for glim"
+fi
+libraries=(libc6 libpng16-16)
+# The C++ runtime is a dependency only where the linker left it shared.
+if readelf -d glimcut | grep -q 'NEEDED.*libstdc++'; then
+    libraries+=(libstdc++6)
+fi
 if [ -x glimprep ]; then
     has ./usr/bin/glimprep || fail "no /usr/bin/glimprep"
     has ./usr/share/man/man1/glimprep.1.gz || fail "no man page for glimprep"
