@@ -39,6 +39,14 @@ void canvas_outline(canvas *picture, int x, int y, int width, int height, int th
     canvas_fill(picture, x + width - thickness, y, thickness, height, line);
 }
 
+box_frame canvas_box_frame(int left, int top, int box_x, int box_y, int box_width,
+                           int box_height) {
+    constexpr int offset = (PANEL_ZOOM - BOX_FRAME_THICKNESS) / 2;
+    return {left + box_x * PANEL_ZOOM + offset, top + box_y * PANEL_ZOOM + offset,
+            box_width * PANEL_ZOOM + BOX_FRAME_THICKNESS,
+            box_height * PANEL_ZOOM + BOX_FRAME_THICKNESS};
+}
+
 int text_width(const char *text, int scale) {
     int length = (int)strlen(text);
     return length == 0 ? 0 : (length * GLYPH_ADVANCE - (GLYPH_ADVANCE - GLYPH_WIDTH)) * scale;

@@ -40,6 +40,21 @@ void canvas_fill(canvas *picture, int x, int y, int width, int height, colour fi
 void canvas_outline(canvas *picture, int x, int y, int width, int height, int thickness,
                     colour line);
 
+// An object's box on a panel that shows its picture enlarged PANEL_ZOOM
+// times, with its top left corner at (left, top): the frame line runs through
+// the middle of the box's frame cells, which lie one pixel outside the
+// object, so it leaves the object's pixels uncovered.
+constexpr int PANEL_ZOOM = 8; // canvas pixels per picture pixel
+constexpr int BOX_FRAME_THICKNESS = 2;
+struct box_frame {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+box_frame canvas_box_frame(int left, int top, int box_x, int box_y, int box_width,
+                           int box_height);
+
 // The width in pixels of text written at scale, without the trailing gap.
 int text_width(const char *text, int scale);
 

@@ -11,12 +11,11 @@
 #include "scene.h"
 #include "views.h"
 
-constexpr int ZOOM = 8; // canvas pixels per picture pixel
+constexpr int ZOOM = PANEL_ZOOM;
 constexpr int MARGIN = 8;
 constexpr int TEXT_SCALE = 2;
 constexpr int LINE_HEIGHT = GLYPH_HEIGHT * TEXT_SCALE + 6;
-constexpr int FRAME_THICKNESS = 2;
-constexpr int FRAME_OFFSET = (ZOOM - FRAME_THICKNESS) / 2;
+constexpr int FRAME_THICKNESS = BOX_FRAME_THICKNESS;
 constexpr int TAG_PADDING = 2;
 constexpr int PANEL_WIDTH = PICTURE_WIDTH * ZOOM;
 constexpr int PANEL_HEIGHT = PICTURE_HEIGHT * ZOOM;
@@ -88,11 +87,9 @@ static void draw_tag(canvas *picture, int x, int y, int top, const std::string &
 static void draw_object(canvas *picture, int left, int top, const report &result, int j) {
     const report_object &object = result.objects[j];
     colour line = learned_colour(object.recognised);
-    // The frame runs through the box's frame cells, one pixel outside the object.
-    int x = left + object.box.x * ZOOM + FRAME_OFFSET;
-    int y = top + object.box.y * ZOOM + FRAME_OFFSET;
-    int width = object.box.width * ZOOM + FRAME_THICKNESS;
-    int height = object.box.height * ZOOM + FRAME_THICKNESS;
+    box_frame frame = canvas_box_frame(left, top, object.box.x, object.box.y, object.box.width,
+                                       object.box.height);
+    int x = frame.x, y = frame.y, width = frame.width, height = frame.height;
     if (object.recognised >= 0) {
         canvas_outline(picture, x, y, width, height, FRAME_THICKNESS, line);
     } else {

@@ -9,14 +9,10 @@
 #include "scene.h"
 #include "views.h"
 
-constexpr int ZOOM = 8; // canvas pixels per picture pixel
+constexpr int ZOOM = PANEL_ZOOM;
 constexpr int MARGIN = 8;
 constexpr int TEXT_SCALE = 2;
 constexpr int CAPTION_HEIGHT = GLYPH_HEIGHT * TEXT_SCALE + 6;
-// A frame line runs through the middle of the box's frame cells, which lie
-// one pixel outside the object, so it leaves the object's pixels uncovered.
-constexpr int FRAME_THICKNESS = 2;
-constexpr int FRAME_OFFSET = (ZOOM - FRAME_THICKNESS) / 2;
 constexpr int TAG_PADDING = 2;
 
 constexpr colour BACKGROUND = {240, 240, 240};
@@ -34,10 +30,10 @@ static unsigned char thinned_edges[SCENE_COLUMNS][SCENE_STRIDE];
 // and its number on a tag of the frame's colour in the frame's top left corner.
 static void draw_box(canvas *picture, int left, int top, int n) {
     colour line = BOX_COLOURS[n % BOX_COLOUR_COUNT];
-    int x = left + object_x(n) * ZOOM + FRAME_OFFSET;
-    int y = top + object_y(n) * ZOOM + FRAME_OFFSET;
-    canvas_outline(picture, x, y, object_width(n) * ZOOM + FRAME_THICKNESS,
-                   object_height(n) * ZOOM + FRAME_THICKNESS, FRAME_THICKNESS, line);
+    box_frame frame =
+        canvas_box_frame(left, top, object_x(n), object_y(n), object_width(n), object_height(n));
+    int x = frame.x, y = frame.y;
+    canvas_outline(picture, x, y, frame.width, frame.height, BOX_FRAME_THICKNESS, line);
     char number[16];
     snprintf(number, sizeof number, "%d", n);
     canvas_fill(picture, x, y, text_width(number, TEXT_SCALE) + 2 * TAG_PADDING,
