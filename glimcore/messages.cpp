@@ -67,18 +67,18 @@ std::string message_printable(const char *text) {
     return message_printable(text, strlen(text));
 }
 
-// Appends one conversion, spec ("%-5d"), taking the values of its stars and
+// Appends one conversion, its directive ("%-5d"), taking the values of its stars and
 // then value; the text of "%s" and "%c" is shown printable.
 template <typename T>
-static void append_converted(std::string *out, const std::string &spec, const int *star, int stars,
-                             T value, bool shown) {
+static void append_converted(std::string *out, const std::string &directive, const int *star,
+                             int stars, T value, bool shown) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
     auto print = [&](char *to, size_t size) {
-        if (stars == 0) return snprintf(to, size, spec.c_str(), value);
-        if (stars == 1) return snprintf(to, size, spec.c_str(), star[0], value);
-        return snprintf(to, size, spec.c_str(), star[0], star[1], value);
+        if (stars == 0) return snprintf(to, size, directive.c_str(), value);
+        if (stars == 1) return snprintf(to, size, directive.c_str(), star[0], value);
+        return snprintf(to, size, directive.c_str(), star[0], star[1], value);
     };
 #pragma GCC diagnostic pop
     int size = print(nullptr, 0);
@@ -94,16 +94,16 @@ static void append_converted(std::string *out, const std::string &spec, const in
 // Appends an integer conversion: the argument taken as its length modifier
 // says, Int, Long, LongLong or Size being the signed or the unsigned types.
 template <typename Int, typename Long, typename LongLong, typename Size>
-static void append_integer(std::string *out, const std::string &spec, const int *star, int stars,
-                           const std::string &modifier, va_list *list) {
+static void append_integer(std::string *out, const std::string &directive, const int *star,
+                           int stars, const std::string &modifier, va_list *list) {
     if (modifier == "l")
-        append_converted(out, spec, star, stars, va_arg(*list, Long), false);
+        append_converted(out, directive, star, stars, va_arg(*list, Long), false);
     else if (modifier == "ll" || modifier == "q" || modifier == "j")
-        append_converted(out, spec, star, stars, va_arg(*list, LongLong), false);
+        append_converted(out, directive, star, stars, va_arg(*list, LongLong), false);
     else if (modifier == "z" || modifier == "t")
-        append_converted(out, spec, star, stars, va_arg(*list, Size), false);
+        append_converted(out, directive, star, stars, va_arg(*list, Size), false);
     else
-        append_converted(out, spec, star, stars, va_arg(*list, Int), false);
+        append_converted(out, directive, star, stars, va_arg(*list, Int), false);
 }
 
 // Passes over a width or a precision at p: digits, or '*', whose value is
@@ -150,11 +150,11 @@ static std::string format_message(const char *format, va_list args) {
         char conversion = *p;
         if (!conversion) break;
         p++;
-        std::string spec(start, p);
+        std::string directive(start, p);
         switch (conversion) {
         case 'd':
         case 'i':
-            append_integer<int, long, long long, ptrdiff_t>(&out, spec, star, stars, modifier,
+            append_integer<int, long, long long, ptrdiff_t>(&out, directive, star, stars, modifier,
                                                             &list);
             break;
         case 'o':
@@ -162,7 +162,7 @@ static std::string format_message(const char *format, va_list args) {
         case 'x':
         case 'X':
             append_integer<unsigned, unsigned long, unsigned long long, size_t>(
-                &out, spec, star, stars, modifier, &list);
+                &out, directive, star, stars, modifier, &list);
             break;
         case 'e':
         case 'E':
@@ -173,21 +173,21 @@ static std::string format_message(const char *format, va_list args) {
         case 'a':
         case 'A':
             if (modifier == "L")
-                append_converted(&out, spec, star, stars, va_arg(list, long double), false);
+                append_converted(&out, directive, star, stars, va_arg(list, long double), false);
             else
-                append_converted(&out, spec, star, stars, va_arg(list, double), false);
+                append_converted(&out, directive, star, stars, va_arg(list, double), false);
             break;
         case 'c':
-            append_converted(&out, spec, star, stars, va_arg(list, int), true);
+            append_converted(&out, directive, star, stars, va_arg(list, int), true);
             break;
         case 's':
-            append_converted(&out, spec, star, stars, va_arg(list, const char *), true);
+            append_converted(&out, directive, star, stars, va_arg(list, const char *), true);
             break;
         case 'p':
-            append_converted(&out, spec, star, stars, va_arg(list, void *), false);
+            append_converted(&out, directive, star, stars, va_arg(list, void *), false);
             break;
         default: // no other conversion is used in a message; shown as written
-            out.append(spec);
+            out.append(directive);
         }
     }
     va_end(list);
