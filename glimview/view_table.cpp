@@ -180,7 +180,6 @@ const option_entry OPTIONS[] = {
      "                 pattern labelled as its object (0.5 to 2, at most 8, such as\n"
      "                 0.8,1,1.25); default 1\n"},
 };
-constexpr int OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
 
 // Options that a view refuses with a reason of its own; any other is "V
 // takes no OPTION".
