@@ -30,18 +30,6 @@ int found_size(const found_object &object) {
 
 // ---- Settings
 
-static bool encoding_of(const std::string &name, object_encoding *encoding) {
-    if (name == "classic")
-        *encoding = ENCODING_CLASSIC;
-    else if (name == "normalised")
-        *encoding = ENCODING_NORMALISED;
-    else if (name == "masked")
-        *encoding = ENCODING_MASKED;
-    else
-        return false;
-    return true;
-}
-
 static bool rule_of(const std::string &name, verdict_rule *rule) {
     if (name == "settled")
         *rule = VERDICT_SETTLED;
@@ -136,7 +124,7 @@ int recognise_options(const command_args &args, model *m) {
     if (args.has("--encoding")) {
         const std::string &value = args.options.at("--encoding");
         object_encoding encoding;
-        if (!encoding_of(value, &encoding))
+        if (!encoding_from_name(value.c_str(), &encoding))
             return command_usage_error("teach", "--encoding takes classic, normalised or masked");
         want.encoding = value;
     }
@@ -205,7 +193,7 @@ bool recognise_read_setting(const std::string &key, const std::string &value, mo
     object_encoding encoding;
     verdict_rule rule;
     if (key == "encoding") {
-        *known = encoding_of(value, &encoding);
+        *known = encoding_from_name(value.c_str(), &encoding);
         m->encoding = value;
     } else if (key == "sizes") {
         encoding_choice choice;
@@ -244,7 +232,7 @@ bool recognise_read(const model &m, const char *path, unsigned char *raster, cha
 static encoding_choice model_choice(const model &m) {
     encoding_choice choice;
     object_encoding encoding = ENCODING_CLASSIC;
-    encoding_of(m.encoding, &encoding);
+    encoding_from_name(m.encoding.c_str(), &encoding);
     choice.encoding = encoding;
     std::string canonical;
     if (m.sizes != "1") sizes_of(m.sizes, &canonical, &choice);

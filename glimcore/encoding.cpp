@@ -17,32 +17,35 @@
 normalise_settings normalise_tuning;
 static bool small_box_said; // the first box too small to resample has been reported
 
+// Each encoding with the one name the command lines and model files give it.
+static const struct {
+    object_encoding encoding;
+    const char *name;
+} ENCODING_NAMES[] = {
+    {ENCODING_CLASSIC, "classic"},
+    {ENCODING_NORMALISED, "normalised"},
+    {ENCODING_MASKED, "masked"},
+};
+
+bool encoding_from_name(const char *text, object_encoding *encoding) {
+    for (const auto &entry : ENCODING_NAMES)
+        if (strcmp(text, entry.name) == 0) {
+            *encoding = entry.encoding;
+            return true;
+        }
+    return false;
+}
+
 int encoding_parse(const char *text, object_encoding *encoding) {
-    if (strcmp(text, "classic") == 0) {
-        *encoding = ENCODING_CLASSIC;
-        return 0;
-    }
-    if (strcmp(text, "normalised") == 0) {
-        *encoding = ENCODING_NORMALISED;
-        return 0;
-    }
-    if (strcmp(text, "masked") == 0) {
-        *encoding = ENCODING_MASKED;
-        return 0;
-    }
+    if (encoding_from_name(text, encoding)) return 0;
     message_error("--encoding %.40s: unknown encoding; give classic, normalised or masked", text);
     return -1;
 }
 
 const char *encoding_name(object_encoding encoding) {
-    switch (encoding) {
-    case ENCODING_NORMALISED:
-        return "normalised";
-    case ENCODING_MASKED:
-        return "masked";
-    default:
-        return "classic";
-    }
+    for (const auto &entry : ENCODING_NAMES)
+        if (entry.encoding == encoding) return entry.name;
+    return "classic";
 }
 
 // One size: digits with at most one '.', no sign, exponent or other spelling

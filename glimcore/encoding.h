@@ -58,6 +58,8 @@ extern normalise_settings normalise_tuning;
 // "classic", "normalised" or "masked" into *encoding. 0, or -1 after an
 // error line.
 int encoding_parse(const char *text, object_encoding *encoding);
+// The encoding named text, silently: false for a name that is none.
+bool encoding_from_name(const char *text, object_encoding *encoding);
 
 // The name encoding_parse takes for encoding.
 const char *encoding_name(object_encoding encoding);
