@@ -125,7 +125,7 @@ int recognise_options(const command_args &args, model *m) {
         const std::string &value = args.options.at("--encoding");
         object_encoding encoding;
         if (!encoding_from_name(value.c_str(), &encoding))
-            return command_usage_error("teach", "--encoding takes classic, normalised or masked");
+            return command_usage_error("teach", "--encoding takes classic, normalised, masked or silhouette");
         want.encoding = value;
     }
     if (args.has("--sizes")) {

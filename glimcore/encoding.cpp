@@ -12,6 +12,7 @@
 
 #include "cmdline.h"
 #include "messages.h"
+#include "netsize.h"
 #include "pict2.h"
 
 normalise_settings normalise_tuning;
@@ -25,6 +26,7 @@ static const struct {
     {ENCODING_CLASSIC, "classic"},
     {ENCODING_NORMALISED, "normalised"},
     {ENCODING_MASKED, "masked"},
+    {ENCODING_SILHOUETTE, "silhouette"},
 };
 
 bool encoding_from_name(const char *text, object_encoding *encoding) {
@@ -38,7 +40,9 @@ bool encoding_from_name(const char *text, object_encoding *encoding) {
 
 int encoding_parse(const char *text, object_encoding *encoding) {
     if (encoding_from_name(text, encoding)) return 0;
-    message_error("--encoding %.40s: unknown encoding; give classic, normalised or masked", text);
+    message_error("--encoding %.40s: unknown encoding; give classic, normalised, masked or "
+                  "silhouette",
+                  text);
     return -1;
 }
 
@@ -337,6 +341,46 @@ static int rounded_side(double side) {
     return std::max(1, (int)(side + 0.5));
 }
 
+// The silhouette of the box (blue samples, width x height, row by row, the
+// frame included) at size. Every sample is taken as its distance from the
+// box's ground (the median of its frame), so that an object darker or lighter
+// than its ground shows alike; at another size the box is resampled by that
+// factor first, as a smaller or larger photo of the object would hold it. The
+// box is then resampled so that its larger side spans SILHOUETTE_SIDE cells,
+// centred in the grid and its aspect kept, each cell averaging the part of
+// the box it covers, and a cell is on when it lies farther from the ground
+// than share of the box's largest distance. A factor on the light scales
+// every distance alike and the ground's level is taken out, so neither
+// changes the pattern. A box with nothing off its ground has no cell on.
+static void encode_silhouette(std::vector<double> grid, int width, int height, double size,
+                              int *act) {
+    std::fill(act, act + NETSIZE, 0);
+    double ground = frame_median(grid, width, height);
+    double range = 0.0;
+    for (double &value : grid) {
+        value = fabs(value - ground);
+        range = std::max(range, value);
+    }
+    if (size != 1.0) {
+        int sized_width = rounded_side(width * size), sized_height = rounded_side(height * size);
+        grid = resample(grid, width, height, sized_width, sized_height);
+        width = sized_width;
+        height = sized_height;
+    }
+    int cells_wide = SILHOUETTE_SIDE, cells_high = SILHOUETTE_SIDE;
+    if (width >= height)
+        cells_high = rounded_side((double)SILHOUETTE_SIDE * height / width);
+    else
+        cells_wide = rounded_side((double)SILHOUETTE_SIDE * width / height);
+    std::vector<double> cells = resample(grid, width, height, cells_wide, cells_high);
+    double limit = range * SILHOUETTE_SHARE;
+    int from_x = (SILHOUETTE_SIDE - cells_wide) / 2, from_y = (SILHOUETTE_SIDE - cells_high) / 2;
+    for (int y = 0; y < cells_high; y++)
+        for (int x = 0; x < cells_wide; x++)
+            act[(from_y + y) * SILHOUETTE_SIDE + from_x + x] =
+                cells[(size_t)y * cells_wide + x] > limit ? 1 : 0;
+}
+
 void encode_box(const unsigned char *raster, int x, int y, int w, int h, object_encoding encoding,
                 double size, int *act) {
     signed char window[WINDOW_CELLS];
@@ -364,6 +408,10 @@ void encode_box(const unsigned char *raster, int x, int y, int w, int h, object_
         for (int px = 0; px < width; px++)
             grid[(size_t)py * width + px] =
                 raster[3 * ((top + py) * PICTURE_WIDTH + left + px) + 2];
+    if (encoding == ENCODING_SILHOUETTE) {
+        encode_silhouette(grid, width, height, size, act);
+        return;
+    }
     int target_width, target_height;
     std::vector<int> levels;
     if (encoding == ENCODING_CLASSIC) {

@@ -42,9 +42,9 @@ static const char *const help[] = {
     "  file=NAME moved_bits=D: units that settling changed) and failures\n",
     "  results of DIR/NAME.ppm go to DIR/NAME-" GLIM_RESULT_MASK "; the network is read once\n",
     "Options:\n",
-    "  --encoding NAME  classic (the default), normalised or masked, as glimcut\n",
-    "                   encodes: give the encoding the network's patterns were\n",
-    "                   cut with\n",
+    "  --encoding NAME  classic (the default), normalised, masked or silhouette,\n",
+    "                   as glimcut encodes: give the encoding the network's\n",
+    "                   patterns were cut with\n",
     nullptr,
 };
 

@@ -173,8 +173,8 @@ const option_entry OPTIONS[] = {
      "                 with --encoding or --sizes under half the least distance\n"
      "                 between two learned objects' patterns, at most 24\n"},
     {"--encoding", TAKES_ENCODING, nullptr,
-     "  --encoding NAME  report: how objects are encoded, classic, normalised or\n"
-     "                 masked; default classic\n"},
+     "  --encoding NAME  report: how objects are encoded, classic, normalised,\n"
+     "                 masked or silhouette; default classic\n"},
     {"--sizes", TAKES_ENCODING, nullptr,
      "  --sizes LIST   report: the sizes each learned object is encoded at, each\n"
      "                 pattern labelled as its object (0.5 to 2, at most 8, such as\n"

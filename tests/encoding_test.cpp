@@ -116,6 +116,41 @@ TEST(Encoding, MaskedKeepsTheObjectOnAnyGround) {
               encode(flat, 5, 5, 20, 20, ENCODING_NORMALISED));
 }
 
+TEST(Encoding, SilhouetteKeepsTheShapeAtAnySizeLightAndGround) {
+    // The notched disc as the segmentation boxes it, one pixel outside.
+    auto disc = [](double cx, double cy, double r, int level, int ground) {
+        return make_raster(notched_disc(cx, cy, r, level, ground));
+    };
+    auto boxed = [&](double cx, double cy, int r, int level, int ground, double size = 1.0) {
+        int from_x = (int)cx - r - 1, from_y = (int)cy - r - 1;
+        return encode(disc(cx, cy, r, level, ground), from_x, from_y, 2 * r + 2, 2 * r + 2,
+                      ENCODING_SILHOUETTE, size);
+    };
+    std::vector<int> reference = boxed(40, 30, 12, 200, 0);
+    // Its units are the disc's cells: under pi / 4 of the grid (the box's
+    // frame and the notch on the right, a third of the height, are off).
+    int on = units_apart(reference, std::vector<int>(NETSIZE, 0));
+    EXPECT_GT(on, 120);
+    EXPECT_LT(on, 180);
+    EXPECT_EQ(reference[8 * SILHOUETTE_SIDE + 14], 0);
+    EXPECT_EQ(reference[8 * SILHOUETTE_SIDE + 1], 1);
+    // Moved, dimmed, on a grey ground, dark on a light ground: the same.
+    EXPECT_EQ(boxed(25, 20, 12, 200, 0), reference);
+    EXPECT_EQ(boxed(40, 30, 12, 90, 0), reference);
+    EXPECT_EQ(boxed(40, 30, 12, 250, 100), reference);
+    EXPECT_EQ(boxed(40, 30, 12, 0, 230), reference);
+    // Smaller and larger, or encoded at another size: a few cells of the rim.
+    EXPECT_LE(units_apart(boxed(40, 30, 9, 200, 0), reference), 16);
+    EXPECT_LE(units_apart(boxed(40, 30, 16, 200, 0), reference), 16);
+    EXPECT_LE(units_apart(boxed(40, 30, 12, 200, 0, 0.75), reference), 16);
+    // Another shape in the same box lies far off.
+    raster_bytes square = make_raster(blue_rectangles({{29, 19, 51, 41}}));
+    EXPECT_GT(units_apart(encode(square, 27, 17, 26, 26, ENCODING_SILHOUETTE), reference), 40);
+    // A box of nothing but ground has no cell on.
+    EXPECT_EQ(encode(make_raster([](int, int) { return 77; }), 5, 5, 20, 20, ENCODING_SILHOUETTE),
+              std::vector<int>(NETSIZE, 0));
+}
+
 TEST(Encoding, TinyBoxesAndEmptyBoxesAreEncodedAsClassic) {
     raster_bytes raster = make_raster(blue_rectangles({{10, 10, 11, 11}}));
     EXPECT_EQ(encode(raster, 10, 10, 1, 1, ENCODING_NORMALISED),
@@ -222,7 +257,8 @@ TEST(EncodingPrograms, GlimcutTakesTheOptionsAndRefusesBadValues) {
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.out, "");
     EXPECT_EQ(bad.err,
-              "glimcut: --encoding fancy: unknown encoding; give classic, normalised or masked\n");
+              "glimcut: --encoding fancy: unknown encoding; give classic, normalised, masked or "
+              "silhouette\n");
     bad = run_in(dir, GLIMSEE_PATH, {"--sizes", "1", "test-1.ppm"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(dir.files().size(), 1u);
