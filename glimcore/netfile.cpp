@@ -264,40 +264,53 @@ bool convert_with_strtod(const char *start, const char *end, double *value) {
 }
 
 // The form most values of a trained network take: one digit, a point, one to
-// sixteen digits and a comma. The fraction is read as two words at most, and
-// its at most 17 significant digits are always within decimal_convert's reach;
-// any other form, and a conversion it declines, is left to take_value's
-// general path (false), which reads the same text from the start again.
-bool take_short_form(const char *p, const char *end, bool negative, double *value,
-                     const char **after) {
+// nineteen digits and a comma, or one digit and a comma. The fraction is read
+// as three words at most; the digits' value always fits in 64 bits and is
+// always within decimal_convert's reach, except for twenty digits whose first
+// is not 0, which the writer never writes. Any other form, and a conversion
+// that decimal_convert declines, is left to take_general (false), which reads
+// the same text from the start again. The caller guarantees SHORT_FORM_REACH
+// bytes from p, so no byte of the words is beyond the text.
+constexpr ptrdiff_t SHORT_FORM_REACH = 26;
+
+__attribute__((always_inline)) inline bool take_short_form(const char *p, bool negative,
+                                                           double *value, const char **after) {
     static const uint64_t scale[9] = {1,      10,      100,      1000,     10000,
                                       100000, 1000000, 10000000, 100000000};
-    if (end - p < 19 || !is_digit(p[0]) || p[1] != '.') return false;
-    uint64_t first = load_eight(p + 2);
-    uint64_t flags = non_digits(first);
+    if (!is_digit(p[0])) return false;
     uint64_t digits = (uint64_t)(p[0] - '0');
     int count; // digits after the point
-    if (flags != 0) {
-        count = __builtin_ctzll(flags) / 8;
-        if (count == 0) return false;
-        digits = digits * scale[count] + leading_digits_value(first, count);
+    if (p[1] == ',') {
+        count = 0;
     } else {
-        uint64_t second = load_eight(p + 10);
-        flags = non_digits(second);
-        digits = digits * scale[8] + eight_digits_value(first);
-        count = 8;
+        if (p[1] != '.') return false;
+        uint64_t first = load_eight(p + 2);
+        uint64_t flags = non_digits(first);
         if (flags != 0) {
-            int more = __builtin_ctzll(flags) / 8;
-            if (more > 0) {
-                digits = digits * scale[more] + leading_digits_value(second, more);
-                count += more;
-            }
+            count = __builtin_ctzll(flags) / 8;
+            if (count == 0) return false;
+            digits = digits * scale[count] + leading_digits_value(first, count);
         } else {
-            digits = digits * scale[8] + eight_digits_value(second);
-            count = 16;
+            uint64_t second = load_eight(p + 10);
+            digits = digits * scale[8] + eight_digits_value(first);
+            flags = non_digits(second);
+            if (flags != 0) {
+                count = 8 + __builtin_ctzll(flags) / 8;
+                if (count > 8)
+                    digits = digits * scale[count - 8] + leading_digits_value(second, count - 8);
+            } else {
+                uint64_t third = load_eight(p + 18);
+                digits = digits * scale[8] + eight_digits_value(second);
+                flags = non_digits(third);
+                int more = flags == 0 ? 8 : __builtin_ctzll(flags) / 8;
+                // Up to 19 digits in all, or 20 when the first is 0.
+                if (more > 3 || (more == 3 && p[0] != '0')) return false;
+                count = 16 + more;
+                if (more > 0) digits = digits * scale[more] + leading_digits_value(third, more);
+            }
         }
     }
-    const char *q = p + 2 + count;
+    const char *q = count == 0 ? p + 1 : p + 2 + count;
     if (*q != ',' || !decimal_convert(digits, -count, negative, value)) return false;
     *after = q + 1;
     return true;
@@ -315,13 +328,12 @@ constexpr int EXPONENT_CEILING = 100000;
 // conversion, which is what fscanf uses, takes INF, NAN and numbers outside
 // the range of double (which from_chars refuses to store). All round
 // correctly to nearest, so all give the C library's bits.
-bool take_value(text_cursor *c, double *value) {
+__attribute__((noinline)) bool take_general(text_cursor *c, double *value) {
     const char *start = c->at;
     const char *p = start;
     const char *end = c->end;
     bool negative = p < end && *p == '-';
     if (negative) p++;
-    if (take_short_form(p, end, negative, value, &c->at)) return true;
     if (p < end && is_digit(*p)) {
         const char *whole = p;
         uint64_t digits = 0;
@@ -371,6 +383,28 @@ bool take_value(text_cursor *c, double *value) {
     return true;
 }
 
+// One value and its comma: the short form inline where the text holds the
+// bytes it reads, any form through take_general.
+__attribute__((always_inline)) inline bool take_value(text_cursor *c, double *value) {
+    const char *p = c->at;
+    if (c->end - p > SHORT_FORM_REACH) {
+        bool negative = *p == '-';
+        if (take_short_form(p + negative, negative, value, &c->at)) return true;
+    }
+    return take_general(c, value);
+}
+
+// The breaks after a value: most often one blank before the next value's
+// first character.
+inline void skip_value_breaks(text_cursor *c) {
+    const char *p = c->at;
+    if (c->end - p >= 2 && p[0] == ' ' && (is_digit(p[1]) || p[1] == '-')) {
+        c->at = p + 1;
+        return;
+    }
+    skip_breaks(c);
+}
+
 // A header with its numbers as the writer writes them, and the breaks after it.
 bool take_header(text_cursor *c, const char *header, int length) {
     if (!take_literal(c, header, (size_t)length)) return false;
@@ -405,7 +439,7 @@ bool netfile_read_text(const char *text, size_t size) {
                 if (present) weight_slots_set(i * WEIGHT_BLOCK_SLOTS, v, values);
                 return false;
             }
-            skip_breaks(&c);
+            skip_value_breaks(&c);
         }
         if (present) weight_slots_set(i * WEIGHT_BLOCK_SLOTS, WEIGHT_BLOCK_SLOTS, values);
         if (!take_literal(&c, "}", 1)) return false;
@@ -417,7 +451,7 @@ bool netfile_read_text(const char *text, size_t size) {
         double value;
         if (!take_value(&c, &value)) return false;
         thresholds[u] = value;
-        skip_breaks(&c);
+        skip_value_breaks(&c);
     }
     return true;
 }
