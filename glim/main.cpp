@@ -57,7 +57,7 @@ static const char *const teach_help[] = {
     "  --classic         as glimcut and glimview report: --no-grey --levels none\n",
     "                    --encoding classic --sizes 1 --verdict settled --limit 6\n",
     "                    --gap 0 (later settings options still apply)\n",
-    "Defaults: --grey --levels auto --encoding normalised --sizes 0.8,0.9,1,1.1,1.25\n",
+    "Defaults: --grey --levels auto --encoding silhouette --sizes 0.8,0.9,1,1.1,1.25\n",
     "          --verdict nearest --limit 24 --gap 8 (measured: README)\n",
     nullptr,
 };

@@ -92,12 +92,15 @@ static void classic_settings(model *m) {
 // glim's defaults for a new model, chosen on bench/recognition's tuning set
 // (README, "How well glim recognises"): photos as their luminance with their
 // levels stretched, so that objects of any colour and under dim light are
-// found; the normalised encoding, taught at five sizes; an object named after
-// the nearest taught pattern within 24 units, and only when every other label
-// lies at least 8 units farther. The network's own settling and the limit
-// derived from the examples named far fewer objects right, never fewer wrong.
+// found; the silhouette encoding (the object's own picture on a 16 x 16 grid,
+// which a moved, resized or dimmed copy changes in a few cells), taught at
+// five sizes; an object named after the nearest taught pattern within 24
+// units, and only when every other label lies at least 8 units farther. The
+// normalised and classic encodings named half as many objects right; the
+// network's own settling and the limit derived from the examples named far
+// fewer, never fewer wrong.
 static void default_settings(model *m) {
-    set_settings(m, "normalised", "0.8,0.9,1,1.1,1.25", true, true, "nearest", 24, 8);
+    set_settings(m, "silhouette", "0.8,0.9,1,1.1,1.25", true, true, "nearest", 24, 8);
 }
 
 // The first teach option whose setting differs between a and b, or null.
@@ -125,7 +128,8 @@ int recognise_options(const command_args &args, model *m) {
         const std::string &value = args.options.at("--encoding");
         object_encoding encoding;
         if (!encoding_from_name(value.c_str(), &encoding))
-            return command_usage_error("teach", "--encoding takes classic, normalised, masked or silhouette");
+            return command_usage_error(
+                "teach", "--encoding takes classic, normalised, masked or silhouette");
         want.encoding = value;
     }
     if (args.has("--sizes")) {

@@ -100,22 +100,22 @@ TEST(Glim, TeachListAskAndForgetOnTheSamples) {
     run = glim(dir, {"ask", "test-1.ppm", "test-2.ppm"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
-              "picture=test-1.ppm object=0 box=48,3,26,22 verdict=unknown nearest=square bits=29 "
-              "limit=24 label=-\n"
+              "picture=test-1.ppm object=0 box=48,3,26,22 verdict=recognised nearest=triangle "
+              "bits=7 limit=24 label=triangle\n"
               "picture=test-1.ppm object=1 box=3,3,23,22 verdict=recognised nearest=disc bits=0 "
               "limit=24 label=disc\n"
               "picture=test-1.ppm object=2 box=55,34,23,22 verdict=recognised nearest=cross "
               "bits=0 limit=24 label=cross\n"
               "picture=test-1.ppm object=3 box=29,35,20,19 verdict=recognised nearest=square "
               "bits=0 limit=24 label=square\n"
-              "picture=test-2.ppm object=0 box=43,9,29,19 verdict=unknown nearest=triangle "
-              "bits=38 limit=24 label=-\n"
-              "picture=test-2.ppm object=1 box=3,23,24,29 verdict=unknown nearest=triangle bits=30 "
+              "picture=test-2.ppm object=0 box=43,9,29,19 verdict=unknown nearest=square "
+              "bits=41 limit=24 label=-\n"
+              "picture=test-2.ppm object=1 box=3,23,24,29 verdict=unknown nearest=ring bits=69 "
               "limit=24 label=-\n");
     EXPECT_EQ(run.err, "");
 
-    const std::string health = "network: 4 of 5 examples stable, 0 values diverged (encoding "
-                               "normalised, rule margin, 200 cycles)\n";
+    const std::string health = "network: 5 of 5 examples stable, 0 values diverged (encoding "
+                               "silhouette, rule margin, 200 cycles)\n";
     run = glim(dir, {"list"});
     EXPECT_EQ(run.out, "cross: 1 example\ndisc: 1 example\nring: 1 example\nsquare: 1 "
                        "example\ntriangle: 1 example\n" +
@@ -168,9 +168,10 @@ TEST(Glim, TeachTakesTheLargestObjectOrEveryOneAboveTheLeastSize) {
 TEST(Glim, EvaluateCountsRightWrongAndUnknownAnswers) {
     scratch_dir dir;
     copy_samples(dir);
-    teach_shapes(dir);
+    teach_shapes(dir, {"--encoding", "normalised"});
     ASSERT_EQ(glim(dir, {"forget", "cross"}).status, 0);
-    // test-1's largest object is its larger triangle, unknown; test-2's is
+    // Taught with the normalised encoding, which leaves test-1's largest
+    // object, its larger triangle, unknown (the silhouette names it); test-2's is
     // the lid, never taught; train's is the disc.
     dir.write("truth.csv",
               "# picture,label\ntest-1.ppm,triangle\ntest-2.ppm,-\n\ntrain.ppm,disc\r\n");
@@ -429,7 +430,7 @@ TEST(Glim, SettingsAreTheModelsAndKeptByEveryLaterCommand) {
     run_result run = glim(dir, {"teach", "red", "red.ppm"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(manifest_value(dir, "photo"), "grey,levels");
-    EXPECT_EQ(manifest_value(dir, "encoding"), "normalised");
+    EXPECT_EQ(manifest_value(dir, "encoding"), "silhouette");
     EXPECT_EQ(manifest_value(dir, "sizes"), "0.8,0.9,1,1.1,1.25");
     EXPECT_EQ(manifest_value(dir, "verdict"), "nearest");
     // The same object taught under a second label: the two are equally
@@ -464,6 +465,15 @@ TEST(Glim, SettingsAreTheModelsAndKeptByEveryLaterCommand) {
     run = glim(classic, {"teach", "--classic", "red", "red.ppm"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "glim: red.ppm: no object found; nothing taught\n");
+
+    // A model taught with another encoding (as the default was once) keeps
+    // it: a later teach without options encodes its example the same way.
+    scratch_dir older;
+    older.write("red.ppm", red_disc(40, 30, 12));
+    ASSERT_EQ(glim(older, {"teach", "--encoding", "normalised", "red", "red.ppm"}).status, 0);
+    ASSERT_EQ(glim(older, {"teach", "again", "red.ppm"}).status, 0);
+    EXPECT_EQ(manifest_value(older, "encoding"), "normalised");
+    EXPECT_EQ(older.read("examples/1.act"), older.read("examples/0.act"));
 }
 
 TEST(Glim, BadSettingsAreRefusedBeforeAnythingIsWritten) {
