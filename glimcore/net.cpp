@@ -32,7 +32,8 @@ void weight_slots_set(int first, int count, const double *values) {
     while (count > 0) {
         int offset = first % WEIGHT_BLOCK_SLOTS;
         int run = WEIGHT_BLOCK_SLOTS - offset < count ? WEIGHT_BLOCK_SLOTS - offset : count;
-        memcpy(&weight_blocks[first / WEIGHT_BLOCK_SLOTS][offset], values, (size_t)run * sizeof *values);
+        memcpy(&weight_blocks[first / WEIGHT_BLOCK_SLOTS][offset], values,
+               (size_t)run * sizeof *values);
         first += run;
         values += run;
         count -= run;
@@ -45,7 +46,8 @@ void weight_slots_get(int first, int count, double *values) {
     while (count > 0) {
         int offset = first % WEIGHT_BLOCK_SLOTS;
         int run = WEIGHT_BLOCK_SLOTS - offset < count ? WEIGHT_BLOCK_SLOTS - offset : count;
-        memcpy(values, &weight_blocks[first / WEIGHT_BLOCK_SLOTS][offset], (size_t)run * sizeof *values);
+        memcpy(values, &weight_blocks[first / WEIGHT_BLOCK_SLOTS][offset],
+               (size_t)run * sizeof *values);
         first += run;
         values += run;
         count -= run;
@@ -89,30 +91,68 @@ static bool allocate_blocks() {
     return true;
 }
 
+// Calls visit(block, base, from, to) for each block that holds slots of
+// first .. last - 1, in ascending block order, or descending when down is
+// set: block holds slots base .. base + WEIGHT_BLOCK_SLOTS - 1, and the
+// visit covers from .. to - 1 of them. The loops inside a block then index
+// it directly, without slot_at's division, and the compiler can vectorise
+// those that only write.
+template <typename Visit> static void each_block_part(int first, int last, bool down, Visit visit) {
+    int first_block = first / WEIGHT_BLOCK_SLOTS;
+    int last_block = (last - 1) / WEIGHT_BLOCK_SLOTS;
+    for (int n = 0; n <= last_block - first_block; n++) {
+        int k = down ? last_block - n : first_block + n;
+        int base = k * WEIGHT_BLOCK_SLOTS;
+        int from = first > base ? first : base;
+        int to = last < base + WEIGHT_BLOCK_SLOTS ? last : base + WEIGHT_BLOCK_SLOTS;
+        visit(weight_blocks[k], base, from, to);
+    }
+}
+
+// Whether slots from .. to - 1 of block all hold 2*s: one pass without an
+// early exit, which the compiler can vectorise; the misfits, if any, are
+// then found again in order.
+static bool holds_twice_slot(const double *block, int base, int from, int to) {
+    bool same = true;
+    for (int s = from; s < to; s++)
+        same &= block[s - base] == 2.0 * s;
+    return same;
+}
+
 // Stores 2*s in every weight slot and reads it back, in ascending slot order
 // first and descending order second. Only the first misfit of the run prints
 // a heading; the second pass also names the block of each misfit.
 static void self_test() {
-    for (int s = 0; s < weightsize; s++)
-        slot_at(s) = 2.0 * s;
+    each_block_part(0, weightsize, false, [](double *block, int base, int from, int to) {
+        for (int s = from; s < to; s++)
+            block[s - base] = 2.0 * s;
+    });
     if (net_verbose) printf("Number of network weights: %d\n", weightsize);
-    for (int s = 0; s < weightsize; s++) {
-        if (weight_slot(s) == 2.0 * s) continue;
-        if (!net_broken) message_print("  ERROR: weight matrix misfit at ");
-        message_print("%d(%G:%d) ", s, weight_slot(s), 2 * s);
-        net_broken = 1;
-    }
+    each_block_part(0, weightsize, false, [](double *block, int base, int from, int to) {
+        if (holds_twice_slot(block, base, from, to)) return;
+        for (int s = from; s < to; s++) {
+            if (block[s - base] == 2.0 * s) continue;
+            if (!net_broken) message_print("  ERROR: weight matrix misfit at ");
+            message_print("%d(%G:%d) ", s, block[s - base], 2 * s);
+            net_broken = 1;
+        }
+    });
     if (net_broken) message_print("\n");
 
-    for (int s = weightsize - 1; s >= 0; s--)
-        slot_at(s) = 2.0 * s;
-    for (int s = weightsize - 1; s >= 0; s--) {
-        if (weight_slot(s) == 2.0 * s) continue;
-        if (!net_broken) message_print("  ERROR: weight matrix misfit 2 at ");
-        message_print("[%p]", (void *)weight_blocks[s / WEIGHT_BLOCK_SLOTS]);
-        message_print("%d(%G:%d) ", s, weight_slot(s), 2 * s);
-        net_broken = 1;
-    }
+    each_block_part(0, weightsize, true, [](double *block, int base, int from, int to) {
+        for (int s = to - 1; s >= from; s--)
+            block[s - base] = 2.0 * s;
+    });
+    each_block_part(0, weightsize, true, [](double *block, int base, int from, int to) {
+        if (holds_twice_slot(block, base, from, to)) return;
+        for (int s = to - 1; s >= from; s--) {
+            if (block[s - base] == 2.0 * s) continue;
+            if (!net_broken) message_print("  ERROR: weight matrix misfit 2 at ");
+            message_print("[%p]", (void *)block);
+            message_print("%d(%G:%d) ", s, block[s - base], 2 * s);
+            net_broken = 1;
+        }
+    });
     if (net_broken) message_print("\n");
 }
 
@@ -128,11 +168,11 @@ void net_init() {
     for (int u = 0; u < NETSIZE; u++)
         thresholds[u] = 0.0;
     self_test();
-    for (int s = 0; s < weightsize; s++)
-        slot_at(s) = 0.5;
     // The spare slots hold no weight; 0.0 makes every saved file the same.
-    for (int s = weightsize; s < WEIGHT_SLOT_COUNT; s++)
-        slot_at(s) = 0.0;
+    each_block_part(0, WEIGHT_SLOT_COUNT, false, [](double *block, int base, int from, int to) {
+        for (int s = from; s < to; s++)
+            block[s - base] = s < weightsize ? 0.5 : 0.0;
+    });
 }
 
 static bool values_binary(const int *act) {
