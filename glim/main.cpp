@@ -44,6 +44,8 @@ static const char *const teach_help[] = {
     "  --grey, --no-grey bring photos in as their luminance (objects of any\n",
     "                    colour are found), or as they are (blue edges only)\n",
     "  --levels auto|none  stretch each photo's levels to the full range, or not\n",
+    "  --ground clear|keep  make the ground around the objects black (glimprep\n",
+    "                    --ground clear), or keep it (the default)\n",
     "  --encoding classic|normalised|masked|silhouette  the object encoding\n",
     "                    (glimcut --encoding)\n",
     "  --sizes LIST      also teach each example at these sizes (0.5 to 2)\n",
@@ -55,10 +57,12 @@ static const char *const teach_help[] = {
     "  --gap UNITS       named only when every other label is at least UNITS\n",
     "                    farther than the nearest\n",
     "  --classic         as glimcut and glimview report: --no-grey --levels none\n",
-    "                    --encoding classic --sizes 1 --verdict settled --limit 6\n",
-    "                    --gap 0 (later settings options still apply)\n",
-    "Defaults: --grey --levels auto --encoding silhouette --sizes 0.8,0.9,1,1.1,1.25\n",
-    "          --verdict nearest --limit 24 --gap 8 (measured: README)\n",
+    "                    --ground keep --encoding classic --sizes 1 --verdict\n",
+    "                    settled --limit 6 --gap 0 (later settings options still\n",
+    "                    apply)\n",
+    "Defaults: --grey --levels auto --ground keep --encoding silhouette\n",
+    "          --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 8\n",
+    "          (measured: README)\n",
     nullptr,
 };
 static const char *const ask_help[] = {
@@ -108,7 +112,7 @@ static const option_rule teach_options[] = {
     {"--object", true},   {"--all", false},   {"--min-size", true}, {"--grey", false},
     {"--no-grey", false}, {"--levels", true}, {"--encoding", true}, {"--sizes", true},
     {"--verdict", true},  {"--limit", true},  {"--gap", true},      {"--classic", false},
-    {nullptr, false}};
+    {"--ground", true},   {nullptr, false}};
 static const option_rule ask_options[] = {{"-o", true}, {"--pictures", true}, {nullptr, false}};
 static const option_rule evaluate_options[] = {{"-o", true}, {nullptr, false}};
 static const option_rule no_options[] = {{nullptr, false}};

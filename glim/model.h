@@ -47,6 +47,7 @@ struct model {
     std::string sizes = "1";         // the sizes each example is taught at
     bool grey = false;               // photos brought in as their luminance
     bool levels = false;             // photos' levels stretched
+    bool ground_clear = false;       // photos' ground cleared (absent from older manifests)
     std::string verdict = "settled"; // the verdict rule
     bool limit_derived = false;      // limit derived from the examples' patterns
     int gap = 0; // units by which the nearest label must be nearer than any other

@@ -10,6 +10,7 @@
 
 #include "commands.h"
 #include "encoding.h"
+#include "ground.h"
 #include "levels.h"
 #include "messages.h"
 #include "model.h"
@@ -80,6 +81,7 @@ static void set_settings(model *m, const char *encoding, const char *sizes, bool
     m->limit = limit;
     m->limit_derived = false;
     m->gap = gap;
+    m->ground_clear = false;
 }
 
 // The plumbing's recognition: photos as glimprep brings them in, glimcut's
@@ -109,6 +111,7 @@ static const char *differing_option(const model &a, const model &b) {
     if (a.sizes != b.sizes) return "--sizes";
     if (a.grey != b.grey) return b.grey ? "--grey" : "--no-grey";
     if (a.levels != b.levels) return "--levels";
+    if (a.ground_clear != b.ground_clear) return "--ground";
     if (a.verdict != b.verdict) return "--verdict";
     if (a.limit_derived != b.limit_derived || (!a.limit_derived && a.limit != b.limit))
         return "--limit";
@@ -144,6 +147,12 @@ int recognise_options(const command_args &args, model *m) {
         if (value != "auto" && value != "none")
             return command_usage_error("teach", "--levels takes auto or none");
         want.levels = value == "auto";
+    }
+    if (args.has("--ground")) {
+        const std::string &value = args.options.at("--ground");
+        if (value != "clear" && value != "keep")
+            return command_usage_error("teach", "--ground takes clear or keep");
+        want.ground_clear = value == "clear";
     }
     if (args.has("--verdict")) {
         const std::string &value = args.options.at("--verdict");
@@ -189,6 +198,9 @@ void recognise_print_settings(FILE *out, const model &m) {
     else
         fprintf(out, "limit %d\n", m.limit);
     fprintf(out, "gap %d\n", m.gap);
+    // Only a cleared ground is written: a manifest without the line, from
+    // before the setting or from a glim that keeps the ground, keeps it.
+    if (m.ground_clear) fprintf(out, "ground clear\n");
 }
 
 bool recognise_read_setting(const std::string &key, const std::string &value, model *m,
@@ -209,6 +221,9 @@ bool recognise_read_setting(const std::string &key, const std::string &value, mo
         *known = value == "plain" || value == "grey" || value == "levels" || value == "grey,levels";
         m->grey = value == "grey" || value == "grey,levels";
         m->levels = value == "levels" || value == "grey,levels";
+    } else if (key == "ground") {
+        *known = value == "clear" || value == "keep";
+        m->ground_clear = value == "clear";
     } else if (key == "verdict") {
         *known = rule_of(value, &rule);
         m->verdict = value;
@@ -228,6 +243,8 @@ bool recognise_read_setting(const std::string &key, const std::string &value, mo
 bool recognise_read(const model &m, const char *path, unsigned char *raster, char *error) {
     prep_rect inside;
     if (!photo_read(path, raster, error, &inside)) return false;
+    // The ground is cleared on the colours, before the luminance hides them.
+    if (m.ground_clear) prep_clear_ground(raster, inside);
     if (m.grey) prep_grey(raster);
     if (m.levels) prep_levels_auto(raster, inside);
     return true;

@@ -28,9 +28,9 @@ struct found_object {
 int found_size(const found_object &object);
 
 // Gives a model that has no manifest yet glim's recognition defaults, then
-// takes teach's options (--encoding, --sizes, --grey, --levels, --verdict,
-// --limit). A model that exists keeps what it was taught with; an option that
-// asks for something else is refused. 0, or the exit status after a message.
+// takes teach's options (--encoding, --sizes, --grey, --levels, --ground,
+// --verdict, --limit). A model that exists keeps what it was taught with; an
+// option that asks for something else is refused. 0, or the exit status after a message.
 int recognise_options(const command_args &args, model *m);
 
 // The manifest lines of the recognition settings and their reading: true when

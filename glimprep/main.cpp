@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cmdline.h"
+#include "ground.h"
 #include "levels.h"
 #include "messages.h"
 #include "names.h"
@@ -44,6 +45,11 @@ static const char *const usage[] = {
     "                      that its darkest and brightest 1 % become 0 and 255: a\n",
     "                      dim or bright photo gets the contrast of a well-lit one\n",
     "  --levels none       leave the levels as they are (the default)\n",
+    "  --ground clear      make the ground around the objects black: the pixels\n",
+    "                      near the colour of the picture's frame that the frame\n",
+    "                      reaches, and the specks of a textured ground; done\n",
+    "                      before --grey and --levels\n",
+    "  --ground keep       leave the ground as it is (the default)\n",
     "Every output pixel is the average of the input area it covers.\n",
     nullptr,
 };
@@ -57,8 +63,9 @@ struct prep_arguments {
     const char *input = nullptr;
     std::string output;
     prep_request request;
-    bool grey = false;        // --grey
-    bool levels_auto = false; // --levels auto
+    bool grey = false;         // --grey
+    bool levels_auto = false;  // --levels auto
+    bool clear_ground = false; // --ground clear
 };
 
 static bool usage_error(const char *what, const char *why) {
@@ -130,7 +137,8 @@ static int take_arguments(int argc, char *argv[], prep_arguments *arguments) {
         // A value follows as the next argument, or after '=' in the same one.
         const char *equals = strchr(arg, '=');
         std::string option = equals ? std::string(arg, equals - arg) : std::string(arg);
-        bool takes_value = option == "--crop" || option == "--background" || option == "--levels";
+        bool takes_value = option == "--crop" || option == "--background" || option == "--levels" ||
+                           option == "--ground";
         if (!takes_value && option != "--" && option != "--fit" && option != "--fill" &&
             option != "--stretch" && option != "--grey")
             return arg_option(arg, program);
@@ -166,6 +174,12 @@ static int take_arguments(int argc, char *argv[], prep_arguments *arguments) {
                 return EXIT_USAGE;
             }
             arguments->levels_auto = strcmp(value, "auto") == 0;
+        } else if (option == "--ground") {
+            if (strcmp(value, "clear") != 0 && strcmp(value, "keep") != 0) {
+                usage_error("--ground", "give clear or keep");
+                return EXIT_USAGE;
+            }
+            arguments->clear_ground = strcmp(value, "clear") == 0;
         }
     }
     if (operands.empty() || operands.size() > 2) {
@@ -219,14 +233,13 @@ static int run(int argc, char *argv[]) {
         message_error("%s", error);
         return EXIT_FAILURE;
     }
+    // The part the input went to: padding is no ground and would pin the darkest level.
+    const prep_request &request = arguments.request;
+    prep_rect whole = {0, 0, made.width, made.height};
+    prep_rect target = prep_plan(request.has_crop ? request.crop : whole, request.mode).target;
+    if (arguments.clear_ground) prep_clear_ground(raster, target);
     if (arguments.grey) prep_grey(raster);
-    if (arguments.levels_auto) {
-        // The levels of the part the input went to; padding would pin the darkest.
-        const prep_request &request = arguments.request;
-        prep_rect whole = {0, 0, made.width, made.height};
-        prep_rect target = prep_plan(request.has_crop ? request.crop : whole, request.mode).target;
-        prep_levels_auto(raster, target);
-    }
+    if (arguments.levels_auto) prep_levels_auto(raster, target);
     if (!save_picture(arguments.output, raster)) return EXIT_FAILURE;
     printf("Wrote %s from %s (%s, %ld x %ld)\n",
            message_printable(arguments.output.c_str()).c_str(),

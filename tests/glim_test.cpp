@@ -447,6 +447,7 @@ TEST(Glim, SettingsAreTheModelsAndKeptByEveryLaterCommand) {
                                                   {"--gap", "0"},
                                                   {"--sizes", "1"},
                                                   {"--no-grey"},
+                                                  {"--ground", "clear"},
                                                   {"--limit", "derived"}}) {
         std::vector<std::string> command = {"teach", "disc", "train.ppm"};
         command.insert(command.begin() + 1, other.begin(), other.end());
@@ -481,6 +482,7 @@ TEST(Glim, BadSettingsAreRefusedBeforeAnythingIsWritten) {
                                                 {"--sizes", "3"},
                                                 {"--sizes", "1,,2"},
                                                 {"--levels", "max"},
+                                                {"--ground", "flat"},
                                                 {"--verdict", "any"},
                                                 {"--limit", "300"},
                                                 {"--limit", "-1"},
@@ -495,6 +497,27 @@ TEST(Glim, BadSettingsAreRefusedBeforeAnythingIsWritten) {
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_FALSE(dir.exists("glim-model.txt")) << bad[0];
     }
+}
+
+// A cleared ground is the model's too, in a line that older manifests lack.
+TEST(Glim, AClearedGroundIsKeptInTheManifest) {
+    scratch_dir dir;
+    copy_samples(dir);
+    run_result run = glim(dir, {"teach", "--ground", "clear", "disc", "train.ppm"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(manifest_value(dir, "ground"), "clear");
+    const std::map<std::string, std::string> model = model_files(dir);
+    run = glim(dir, {"teach", "--ground", "keep", "disc", "train.ppm"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--ground: the model was taught otherwise"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(model_files(dir), model);
+    // A manifest without the line keeps the ground, and writes none.
+    scratch_dir kept;
+    copy_samples(kept);
+    ASSERT_EQ(glim(kept, {"teach", "disc", "train.ppm"}).status, 0);
+    EXPECT_EQ(kept.read("glim-model.txt").find("\nground "), std::string::npos);
+    EXPECT_EQ(glim(kept, {"teach", "--ground", "keep", "disc", "train.ppm"}).status, 0);
 }
 
 // A model that an earlier glim wrote (format 1: no photo, sizes, verdict or

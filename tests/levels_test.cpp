@@ -1,8 +1,9 @@
-// glimprep's --grey and --levels: what they do to the fitted picture.
+// glimprep's --grey, --levels and --ground: what they do to the fitted picture.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "ground.h"
 #include "levels.h"
 #include "run_program.h"
 
@@ -45,6 +46,71 @@ TEST(GlimprepLevels, ProgramRefusesUnknownLevels) {
     EXPECT_EQ(run.err, "glimprep: --levels: give auto or none; see glimprep --help.\n");
     EXPECT_FALSE(dir.exists("in-out.ppm"));
     run = run_in(dir, GLIMPREP_PATH, {"--grey", "--levels=auto", "in.ppm", "out.ppm"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(dir.exists("out.ppm"));
+}
+
+// A shaded object with a hole, and a two-pixel speck, on the ground
+// ground_at gives for each pixel.
+template <typename Ground> std::vector<unsigned char> object_on(Ground ground_at) {
+    std::vector<unsigned char> raster(PICTURE_WIDTH * PICTURE_HEIGHT * 3);
+    for (int y = 0; y < PICTURE_HEIGHT; y++)
+        for (int x = 0; x < PICTURE_WIDTH; x++) {
+            unsigned char *pixel = &raster[3 * (y * PICTURE_WIDTH + x)];
+            bool object = x >= 30 && x < 50 && y >= 20 && y < 36;
+            bool hole = x >= 38 && x < 42 && y >= 26 && y < 30;
+            bool speck = (x == 10 || x == 11) && y == 50;
+            for (int c = 0; c < 3; c++)
+                pixel[c] = speck    ? 120
+                           : hole   ? (unsigned char)(40 + 4 * c)
+                           : object ? (unsigned char)(100 + 2 * x - y + 20 * c)
+                                    : ground_at(x, y, c);
+        }
+    return raster;
+}
+
+TEST(GlimprepGround, AnObjectComesOutAsOnADarkGround) {
+    auto dark = [](int, int, int c) { return (unsigned char)(40 + 4 * c); };
+    // Light, brightening downwards by 12 levels, with a faint texture.
+    auto light = [](int x, int y, int c) {
+        return (unsigned char)(180 - 10 * c + y / 5 + (x * 7 + y * 3) % 5);
+    };
+    std::vector<unsigned char> on_dark = object_on(dark);
+    const std::vector<unsigned char> before = on_dark;
+    const prep_rect whole = {0, 0, PICTURE_WIDTH, PICTURE_HEIGHT};
+    prep_clear_ground(on_dark.data(), whole);
+    for (int i = 0; i < PICTURE_WIDTH * PICTURE_HEIGHT; i++) {
+        int x = i % PICTURE_WIDTH, y = i / PICTURE_WIDTH;
+        bool object = x >= 30 && x < 50 && y >= 20 && y < 36;
+        // The object and its hole keep their colours; the ground and the
+        // speck are black.
+        for (int c = 0; c < 3; c++)
+            ASSERT_EQ(on_dark[3 * i + c], object ? before[3 * i + c] : 0) << x << "," << y;
+    }
+    std::vector<unsigned char> on_light = object_on(light);
+    prep_clear_ground(on_light.data(), whole);
+    EXPECT_EQ(on_light, on_dark);
+
+    // Only the part the input went to is looked at and cleared: the padding
+    // stays, and a part too small to have a frame and an inside is left.
+    std::vector<unsigned char> padded = object_on(dark);
+    prep_clear_ground(padded.data(), {0, 10, PICTURE_WIDTH, 40});
+    EXPECT_EQ(padded[3 * (5 * PICTURE_WIDTH + 5)], 40);
+    EXPECT_EQ(padded[3 * (15 * PICTURE_WIDTH + 5)], 0);
+    EXPECT_EQ(padded[3 * (50 * PICTURE_WIDTH + 10)], 120);
+    std::vector<unsigned char> tiny = object_on(dark);
+    prep_clear_ground(tiny.data(), {0, 0, 2, 60});
+    EXPECT_EQ(tiny, object_on(dark));
+}
+
+TEST(GlimprepGround, ProgramRefusesUnknownGround) {
+    scratch_dir dir;
+    dir.write("in.ppm", "P6\n2 2\n255\n" + std::string(12, '\x40'));
+    run_result run = run_in(dir, GLIMPREP_PATH, {"--ground", "flat", "in.ppm", "out.ppm"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "glimprep: --ground: give clear or keep; see glimprep --help.\n");
+    EXPECT_FALSE(dir.exists("out.ppm"));
+    run = run_in(dir, GLIMPREP_PATH, {"--ground=clear", "--grey", "in.ppm", "out.ppm"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(dir.exists("out.ppm"));
 }
