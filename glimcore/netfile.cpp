@@ -398,13 +398,26 @@ __attribute__((always_inline)) inline bool take_value(text_cursor *c, double *va
     return take_general(c, value);
 }
 
+// Whether c starts a value in the short form's reach: a digit or a minus.
+inline bool starts_value(char c) {
+    return is_digit(c) || c == '-';
+}
+
 // The breaks after a value: most often one blank before the next value's
-// first character.
+// first character, else a blank, a line end and the two blanks that start
+// the writer's next line. Branches, not arithmetic, choose: the next value's
+// reading then need not wait for the choice.
 inline void skip_value_breaks(text_cursor *c) {
     const char *p = c->at;
-    if (c->end - p >= 2 && p[0] == ' ' && (is_digit(p[1]) || p[1] == '-')) {
-        c->at = p + 1;
-        return;
+    if (c->end - p >= 5 && p[0] == ' ') {
+        if (starts_value(p[1])) {
+            c->at = p + 1;
+            return;
+        }
+        if (p[1] == '\n' && p[2] == ' ' && p[3] == ' ' && starts_value(p[4])) {
+            c->at = p + 4;
+            return;
+        }
     }
     skip_breaks(c);
 }
