@@ -81,8 +81,6 @@ combinations=(
     "silhouette-x3-16|--classic --grey --levels auto --encoding silhouette --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 16 --gap 8|3"
     "silhouette-x3-32-gap12|--classic --grey --levels auto --encoding silhouette --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 32 --gap 12|3"
     "ground-x3|--ground clear|3"
-    "ground-gap10-x3|--ground clear --gap 10|3"
-    "ground-gap10-x1|--ground clear --gap 10|1"
     "sizes7-gap8|--classic --grey --levels auto --encoding normalised --sizes 0.75,0.8,0.9,1,1.1,1.2,1.3 --verdict nearest --limit 24 --gap 8|3"
 )
 

@@ -44,7 +44,7 @@ static const char *const teach_help[] = {
     "  --grey, --no-grey bring photos in as their luminance (objects of any\n",
     "                    colour are found), or as they are (blue edges only)\n",
     "  --levels auto|none  stretch each photo's levels to the full range, or not\n",
-    "  --ground clear|keep  make the ground around the objects black (glimprep\n",
+    "  --ground clear|keep  make the ground around the objects dark grey (glimprep\n",
     "                    --ground clear), or keep it (the default)\n",
     "  --encoding classic|normalised|masked|silhouette  the object encoding\n",
     "                    (glimcut --encoding)\n",

@@ -1,5 +1,5 @@
 // --ground clear: the ground's colour from the picture's frame, the ground
-// flooded from the frame, the specks of its texture removed. In integers,
+// flooded from the frame, its holes and the specks of its texture found. In integers,
 // so that every machine writes the same picture.
 #include "ground.h"
 
@@ -75,9 +75,34 @@ void prep_clear_ground(unsigned char *raster, prep_rect inside) {
         }
     }
 
+    // The holes: pieces of ground colour that the frame does not reach, as
+    // the ground seen through a ring; smaller ones are the object's own.
+    std::vector<char> looked(PICTURE_WIDTH * PICTURE_HEIGHT, 0);
+    std::vector<long> piece;
+    for (long y = a.y0; y < a.y1; y++)
+        for (long x = a.x0; x < a.x1; x++) {
+            long start = area::index(x, y);
+            if (cleared[start] || looked[start] || distance(start) > tolerance) continue;
+            piece.assign(1, start);
+            looked[start] = 1;
+            for (size_t k = 0; k < piece.size(); k++) {
+                long px = piece[k] % PICTURE_WIDTH, py = piece[k] / PICTURE_WIDTH;
+                const long nx[4] = {px - 1, px + 1, px, px}, ny[4] = {py, py, py - 1, py + 1};
+                for (int q = 0; q < 4; q++) {
+                    if (!a.holds(nx[q], ny[q])) continue;
+                    long j = area::index(nx[q], ny[q]);
+                    if (cleared[j] || looked[j] || distance(j) > tolerance) continue;
+                    looked[j] = 1;
+                    piece.push_back(j);
+                }
+            }
+            if ((int)piece.size() >= GROUND_HOLE_PIXELS)
+                for (long j : piece)
+                    cleared[j] = 1;
+        }
+
     // The specks: small pieces of what is left.
     std::vector<char> seen(PICTURE_WIDTH * PICTURE_HEIGHT, 0);
-    std::vector<long> piece;
     for (long y = a.y0; y < a.y1; y++)
         for (long x = a.x0; x < a.x1; x++) {
             long start = area::index(x, y);
@@ -101,5 +126,6 @@ void prep_clear_ground(unsigned char *raster, prep_rect inside) {
         }
 
     for (long i = 0; i < PICTURE_WIDTH * PICTURE_HEIGHT; i++)
-        if (cleared[i]) raster[3 * i] = raster[3 * i + 1] = raster[3 * i + 2] = 0;
+        if (cleared[i])
+            raster[3 * i] = raster[3 * i + 1] = raster[3 * i + 2] = GROUND_CLEARED_LEVEL;
 }

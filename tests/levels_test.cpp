@@ -50,21 +50,24 @@ TEST(GlimprepLevels, ProgramRefusesUnknownLevels) {
     EXPECT_TRUE(dir.exists("out.ppm"));
 }
 
-// A shaded object with a hole, and a two-pixel speck, on the ground
-// ground_at gives for each pixel.
+// A shaded object with a hole through which the ground shows and a dark
+// spot of the ground's colour too small to be a hole, and a two-pixel speck,
+// on the ground ground_at gives for each pixel.
+bool in_object(int x, int y) {
+    return x >= 30 && x < 50 && y >= 20 && y < 36 && !(x >= 43 && x < 48 && y >= 23 && y < 28);
+}
 template <typename Ground> std::vector<unsigned char> object_on(Ground ground_at) {
     std::vector<unsigned char> raster(PICTURE_WIDTH * PICTURE_HEIGHT * 3);
     for (int y = 0; y < PICTURE_HEIGHT; y++)
         for (int x = 0; x < PICTURE_WIDTH; x++) {
             unsigned char *pixel = &raster[3 * (y * PICTURE_WIDTH + x)];
-            bool object = x >= 30 && x < 50 && y >= 20 && y < 36;
-            bool hole = x >= 38 && x < 42 && y >= 26 && y < 30;
+            bool spot = x >= 34 && x < 38 && y >= 26 && y < 30;
             bool speck = (x == 10 || x == 11) && y == 50;
             for (int c = 0; c < 3; c++)
-                pixel[c] = speck    ? 120
-                           : hole   ? (unsigned char)(40 + 4 * c)
-                           : object ? (unsigned char)(100 + 2 * x - y + 20 * c)
-                                    : ground_at(x, y, c);
+                pixel[c] = speck             ? 120
+                           : spot            ? (unsigned char)(40 + 4 * c)
+                           : in_object(x, y) ? (unsigned char)(100 + 2 * x - y + 20 * c)
+                                             : ground_at(x, y, c);
         }
     return raster;
 }
@@ -81,11 +84,12 @@ TEST(GlimprepGround, AnObjectComesOutAsOnADarkGround) {
     prep_clear_ground(on_dark.data(), whole);
     for (int i = 0; i < PICTURE_WIDTH * PICTURE_HEIGHT; i++) {
         int x = i % PICTURE_WIDTH, y = i / PICTURE_WIDTH;
-        bool object = x >= 30 && x < 50 && y >= 20 && y < 36;
-        // The object and its hole keep their colours; the ground and the
-        // speck are black.
+        // The object and its spot keep their colours; the ground, the hole
+        // and the speck become the dark grey.
         for (int c = 0; c < 3; c++)
-            ASSERT_EQ(on_dark[3 * i + c], object ? before[3 * i + c] : 0) << x << "," << y;
+            ASSERT_EQ(on_dark[3 * i + c],
+                      in_object(x, y) ? before[3 * i + c] : GROUND_CLEARED_LEVEL)
+                << x << "," << y;
     }
     std::vector<unsigned char> on_light = object_on(light);
     prep_clear_ground(on_light.data(), whole);
@@ -96,7 +100,7 @@ TEST(GlimprepGround, AnObjectComesOutAsOnADarkGround) {
     std::vector<unsigned char> padded = object_on(dark);
     prep_clear_ground(padded.data(), {0, 10, PICTURE_WIDTH, 40});
     EXPECT_EQ(padded[3 * (5 * PICTURE_WIDTH + 5)], 40);
-    EXPECT_EQ(padded[3 * (15 * PICTURE_WIDTH + 5)], 0);
+    EXPECT_EQ(padded[3 * (15 * PICTURE_WIDTH + 5)], GROUND_CLEARED_LEVEL);
     EXPECT_EQ(padded[3 * (50 * PICTURE_WIDTH + 10)], 120);
     std::vector<unsigned char> tiny = object_on(dark);
     prep_clear_ground(tiny.data(), {0, 0, 2, 60});
