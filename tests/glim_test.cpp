@@ -512,6 +512,19 @@ TEST(Glim, AClearedGroundIsKeptInTheManifest) {
     EXPECT_NE(run.err.find("--ground: the model was taught otherwise"), std::string::npos)
         << run.err;
     EXPECT_EQ(model_files(dir), model);
+    // The disc on a light ground is brought in as on the dark one, and named.
+    std::string light = red_disc(40, 30, 12);
+    for (size_t i = light.size() - 80 * 60 * 3; i < light.size(); i += 3)
+        if (light.compare(i, 3, std::string(3, '\0')) == 0) light.replace(i, 3, "\xc8\xbe\xb4");
+    dir.write("light.ppm", light);
+    dir.write("dark.ppm", red_disc(40, 30, 12));
+    scratch_dir on_light;
+    on_light.write("light.ppm", light);
+    ASSERT_EQ(glim(on_light, {"teach", "--ground", "clear", "red", "light.ppm"}).status, 0);
+    ASSERT_EQ(glim(dir, {"teach", "red", "dark.ppm"}).status, 0);
+    EXPECT_EQ(on_light.read("examples/0.ppm"), dir.read("examples/1.ppm"));
+    run = glim(dir, {"ask", "light.ppm"});
+    EXPECT_NE(run.out.find("bits=0 limit=24 label=red\n"), std::string::npos) << run.out;
     // A manifest without the line keeps the ground, and writes none.
     scratch_dir kept;
     copy_samples(kept);
