@@ -1,5 +1,5 @@
 // --ground clear: the ground's colour from the picture's frame, the ground
-// flooded from the frame, its holes and the specks of its texture found. In integers,
+// flooded from the frame, its holes, strands and specks found. In integers,
 // so that every machine writes the same picture.
 #include "ground.h"
 
@@ -99,6 +99,20 @@ void prep_clear_ground(unsigned char *raster, prep_rect inside) {
             if ((int)piece.size() >= GROUND_HOLE_PIXELS)
                 for (long j : piece)
                     cleared[j] = 1;
+        }
+
+    // The strands: a pixel left with fewer than GROUND_STRAND_NEIGHBOURS of
+    // its eight neighbours left, all judged as the holes left them, is a
+    // thread of the ground's texture along an object's outline.
+    const std::vector<char> before = cleared;
+    for (long y = a.y0; y < a.y1; y++)
+        for (long x = a.x0; x < a.x1; x++) {
+            if (before[area::index(x, y)]) continue;
+            int kept = 0;
+            for (long qy = y - 1; qy <= y + 1; qy++)
+                for (long qx = x - 1; qx <= x + 1; qx++)
+                    kept += (qx != x || qy != y) && a.holds(qx, qy) && !before[area::index(qx, qy)];
+            if (kept < GROUND_STRAND_NEIGHBOURS) cleared[area::index(x, y)] = 1;
         }
 
     // The specks: small pieces of what is left.

@@ -50,9 +50,10 @@ TEST(GlimprepLevels, ProgramRefusesUnknownLevels) {
     EXPECT_TRUE(dir.exists("out.ppm"));
 }
 
-// A shaded object with a hole through which the ground shows and a dark
-// spot of the ground's colour too small to be a hole, and a two-pixel speck,
-// on the ground ground_at gives for each pixel.
+// A shaded object with a hole through which the ground shows, a dark spot
+// of the ground's colour too small to be a hole and a strand one pixel wide
+// from its right side, and a two-pixel speck, on the ground ground_at gives
+// for each pixel.
 bool in_object(int x, int y) {
     return x >= 30 && x < 50 && y >= 20 && y < 36 && !(x >= 43 && x < 48 && y >= 23 && y < 28);
 }
@@ -62,7 +63,7 @@ template <typename Ground> std::vector<unsigned char> object_on(Ground ground_at
         for (int x = 0; x < PICTURE_WIDTH; x++) {
             unsigned char *pixel = &raster[3 * (y * PICTURE_WIDTH + x)];
             bool spot = x >= 34 && x < 38 && y >= 26 && y < 30;
-            bool speck = (x == 10 || x == 11) && y == 50;
+            bool speck = ((x == 10 || x == 11) && y == 50) || (x >= 50 && x < 56 && y == 28);
             for (int c = 0; c < 3; c++)
                 pixel[c] = speck             ? 120
                            : spot            ? (unsigned char)(40 + 4 * c)
@@ -84,11 +85,12 @@ TEST(GlimprepGround, AnObjectComesOutAsOnADarkGround) {
     prep_clear_ground(on_dark.data(), whole);
     for (int i = 0; i < PICTURE_WIDTH * PICTURE_HEIGHT; i++) {
         int x = i % PICTURE_WIDTH, y = i / PICTURE_WIDTH;
-        // The object and its spot keep their colours; the ground, the hole
-        // and the speck become the dark grey.
+        // The object and its spot keep their colours, and the strand's
+        // pixel beside it; the ground, the hole, the rest of the strand and
+        // the speck become the dark grey.
+        bool kept = in_object(x, y) || (x == 50 && y == 28);
         for (int c = 0; c < 3; c++)
-            ASSERT_EQ(on_dark[3 * i + c],
-                      in_object(x, y) ? before[3 * i + c] : GROUND_CLEARED_LEVEL)
+            ASSERT_EQ(on_dark[3 * i + c], kept ? before[3 * i + c] : GROUND_CLEARED_LEVEL)
                 << x << "," << y;
     }
     std::vector<unsigned char> on_light = object_on(light);
