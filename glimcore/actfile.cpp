@@ -81,11 +81,21 @@ load_result act_load(int *act, const char *name) {
     return result;
 }
 
+// The text is gathered first and printed with one call: the same characters
+// as a printf per value, without formatting a call for each of the 0s and 1s.
 void act_print(const int *act, const char *title) {
-    printf("%s", title);
+    char text[NETSIZE * 12 + NETSIZE / PATTERN_SIDE + 2]; // "-2147483648 " is 12
+    size_t length = 0;
     for (int u = 0; u < NETSIZE; u++) {
-        if (u % PATTERN_SIDE == 0) printf("\n");
-        printf("%d ", act[u]);
+        if (u % PATTERN_SIDE == 0) text[length++] = '\n';
+        if (act[u] == 0 || act[u] == 1) {
+            text[length++] = (char)('0' + act[u]);
+            text[length++] = ' ';
+        } else {
+            length += (size_t)snprintf(text + length, sizeof text - length, "%d ", act[u]);
+        }
     }
-    printf("\n");
+    text[length++] = '\n';
+    text[length] = '\0';
+    printf("%s%s", title, text);
 }

@@ -1,6 +1,7 @@
 // The activation file: both layouts, the reader's leniency and its failures.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <sys/stat.h>
 
 #include "actfile.h"
@@ -189,6 +190,24 @@ TEST(ActPrint, PrintsTheTitleAndSixteenRows) {
             expected += col == row ? "1 " : "0 ";
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), expected + "\n");
+}
+
+// Values other than 0 and 1, as a file may hold them, print as "%d" prints
+// them, the longest in every place too.
+TEST(ActPrint, PrintsAnyValueAsPrintfDoes) {
+    for (bool longest : {false, true}) {
+        std::vector<int> act(NETSIZE);
+        for (int u = 0; u < NETSIZE; u++)
+            act[u] = longest ? INT_MIN : (u % 5 == 0 ? INT_MAX : u % 3 == 0 ? -u : u % 4);
+        testing::internal::CaptureStdout();
+        act_print(act.data(), "T");
+        std::string expected = "T";
+        for (int u = 0; u < NETSIZE; u++) {
+            if (u % 16 == 0) expected += "\n";
+            expected += std::to_string(act[u]) + " ";
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), expected + "\n") << longest;
+    }
 }
 
 } // namespace
