@@ -38,18 +38,6 @@ TEST(GlimprepLevels, GreyAndStretch) {
     EXPECT_EQ(grey[2], grey[0]);
 }
 
-TEST(GlimprepLevels, ProgramRefusesUnknownLevels) {
-    scratch_dir dir;
-    dir.write("in.ppm", "P6\n2 2\n255\n" + std::string(12, '\x40'));
-    run_result run = run_in(dir, GLIMPREP_PATH, {"--levels", "max", "in.ppm"});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "glimprep: --levels: give auto or none; see glimprep --help.\n");
-    EXPECT_FALSE(dir.exists("in-out.ppm"));
-    run = run_in(dir, GLIMPREP_PATH, {"--grey", "--levels=auto", "in.ppm", "out.ppm"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(dir.exists("out.ppm"));
-}
-
 // A shaded object with a hole through which the ground shows, a dark spot
 // of the ground's colour too small to be a hole and a strand one pixel wide
 // from its right side, and a two-pixel speck, on the ground ground_at gives
@@ -109,16 +97,30 @@ TEST(GlimprepGround, AnObjectComesOutAsOnADarkGround) {
     EXPECT_EQ(tiny, object_on(dark));
 }
 
-TEST(GlimprepGround, ProgramRefusesUnknownGround) {
-    scratch_dir dir;
-    dir.write("in.ppm", "P6\n2 2\n255\n" + std::string(12, '\x40'));
-    run_result run = run_in(dir, GLIMPREP_PATH, {"--ground", "flat", "in.ppm", "out.ppm"});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "glimprep: --ground: give clear or keep; see glimprep --help.\n");
-    EXPECT_FALSE(dir.exists("out.ppm"));
-    run = run_in(dir, GLIMPREP_PATH, {"--ground=clear", "--grey", "in.ppm", "out.ppm"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(dir.exists("out.ppm"));
+// An unknown value of a picture option is refused before anything is
+// written; the same option with a good value, in its --option=value form too,
+// goes through.
+TEST(GlimprepOptions, ProgramRefusesUnknownValues) {
+    const struct {
+        const char *option, *bad, *good, *message;
+    } cases[] = {
+        {"--levels", "max", "auto", "glimprep: --levels: give auto or none; see glimprep --help.\n"},
+        {"--ground", "flat", "clear",
+         "glimprep: --ground: give clear or keep; see glimprep --help.\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.option);
+        scratch_dir dir;
+        dir.write("in.ppm", "P6\n2 2\n255\n" + std::string(12, '\x40'));
+        run_result run = run_in(dir, GLIMPREP_PATH, {c.option, c.bad, "in.ppm", "out.ppm"});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_FALSE(dir.exists("out.ppm"));
+        std::string good = std::string(c.option) + "=" + c.good;
+        run = run_in(dir, GLIMPREP_PATH, {good.c_str(), "--grey", "in.ppm", "out.ppm"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(dir.exists("out.ppm"));
+    }
 }
 
 } // namespace
