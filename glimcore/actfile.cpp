@@ -24,16 +24,31 @@ int act_save(const int *act, const char *name) {
     bool characters = act_file_layout == ACT_LAYOUT_CHARACTERS;
     int limit = characters ? CHARACTER_LIMIT : ROW_LIMIT;
     int counter = 0;
-    fprintf(out, "int act[%d] = {\n  ", NETSIZE);
+    // The text is gathered and written with one call: the same characters as
+    // an fprintf per value, without formatting a call for each of the 0s and
+    // 1s. A short write still sets the stream's error flag for save_commit.
+    char text[32 + NETSIZE * 16]; // the header, then "-2147483648, " and a break per value
+    int length = snprintf(text, sizeof text, "int act[%d] = {\n  ", NETSIZE);
     for (int u = 0; u < NETSIZE; u++) {
-        int written = fprintf(out, "%d, ", act[u]);
+        int written;
+        if (act[u] == 0 || act[u] == 1) {
+            memcpy(text + length, act[u] == 0 ? "0, " : "1, ", 3);
+            written = 3;
+        } else {
+            written = snprintf(text + length, sizeof text - (size_t)length, "%d, ", act[u]);
+        }
+        length += written;
         counter += characters ? written : 1;
         if (counter > limit) {
-            fprintf(out, "\n  ");
+            memcpy(text + length, "\n  ", 3);
+            length += 3;
             counter = 0;
         }
     }
-    fprintf(out, "\n}\n");
+    memcpy(text + length, "\n}\n", 3);
+    length += 3;
+    size_t done = fwrite(text, 1, (size_t)length, out);
+    (void)done;
     return save_commit(&file);
 }
 

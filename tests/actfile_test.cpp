@@ -85,6 +85,15 @@ TEST_F(ActFile, BothLayoutsReadBack) {
         EXPECT_EQ(load_text(text, back, LOAD_OK), "");
         EXPECT_EQ(back, act) << "layout " << layout;
     }
+    // The longest values in every place.
+    std::vector<int> longest(NETSIZE, INT_MIN);
+    for (act_layout layout : {ACT_LAYOUT_ROWS, ACT_LAYOUT_CHARACTERS}) {
+        std::string text = save_text(longest, layout);
+        EXPECT_EQ(text.substr(0, 32), "int act[256] = {\n  -2147483648, ") << layout;
+        std::vector<int> back(NETSIZE, 9);
+        EXPECT_EQ(load_text(text, back, LOAD_OK), "");
+        EXPECT_EQ(back, longest) << "layout " << layout;
+    }
 }
 
 TEST_F(ActFile, ReaderAcceptsWhatTheFormatsAllow) {
