@@ -137,6 +137,14 @@ static const std::vector<object_kind> OBJECTS = {
     {"rocket", 1, false, CUT_RECT, "s:rocket.jpg", 320, 213, 200, 200, 0, {}},
     {"hexagon", 1, false, CUT_DRAWN, "", 0, 0, 1, 1, HEXAGON, {160, 160, 250}},
     {"key", 1, false, CUT_DRAWN, "", 0, 0, 1, 1, KEY, {250, 200, 60}},
+    // Tuning set, added after the silhouette was chosen (last, so that every
+    // photo before them keeps its place): round cuts whose outline is the
+    // coin's filled disc and each other's, told apart only by what they hold
+    // (the moon's flat grey, the stained tissue's cells, the cameraman's dark
+    // coat against the sky).
+    {"moon", 0, true, CUT_ELLIPSE, "s:moon.png", 256, 256, 200, 200, 0, {}},
+    {"tissue", 0, true, CUT_ELLIPSE, "s:ihc.png", 256, 256, 220, 220, 0, {}},
+    {"camera", 0, true, CUT_ELLIPSE, "s:camera.png", 256, 220, 190, 190, 0, {}},
 };
 
 // Whether the point (x, y) of the square -1..1 lies inside the drawn shape.
