@@ -23,7 +23,9 @@
 # The photos come from python3-skimage (0.19.3), python3-sklearn (1.2.1) and
 # python-matplotlib-data, read from RECOGNITION_PACKAGES (default
 # build/recognition-packages), where the first two are unpacked, not
-# installed; the script says how when they are missing.
+# installed; the script says how when they are missing. RECOGNITION_SETS
+# ("tuning", "heldout" or both, the default) chooses the sets measured, so
+# that options can be chosen without a look at the held-out answers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir=$PWD
@@ -80,6 +82,8 @@ combinations=(
     "silhouette-x3-sizes1|--classic --grey --levels auto --encoding silhouette --sizes 1 --verdict nearest --limit 24 --gap 8|3"
     "silhouette-x3-16|--classic --grey --levels auto --encoding silhouette --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 16 --gap 8|3"
     "silhouette-x3-32-gap12|--classic --grey --levels auto --encoding silhouette --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 32 --gap 12|3"
+    "detail-x3|--classic --grey --levels auto --encoding detail --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 8|3"
+    "detail-x1|--classic --grey --levels auto --encoding detail --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 8|1"
     "ground-x3|--ground clear|3"
     "sizes7-gap8|--classic --grey --levels auto --encoding normalised --sizes 0.75,0.8,0.9,1,1.1,1.2,1.3 --verdict nearest --limit 24 --gap 8|3"
 )
@@ -188,7 +192,7 @@ for want in "${chosen[@]}"; do
         IFS='|' read -r name options examples <<<"$c"
         [[ $name == "$want" ]] || continue
         found=1
-        for set in tuning heldout; do
+        for set in ${RECOGNITION_SETS:-tuning heldout}; do
             evaluate "$name" "$set" "$options" "$examples"
             score "$name" "$set"
             echo
@@ -200,7 +204,7 @@ done
 # One line per combination and set, as the README quotes them.
 printf '%-22s %-8s %14s %14s %7s %13s\n' combination set "moved+resized" "light+ground" wrong "never named"
 for want in "${chosen[@]}"; do
-    for set in tuning heldout; do
+    for set in ${RECOGNITION_SETS:-tuning heldout}; do
         score "$want" "$set" | awk -v name="$want" -v set="$set" '/^summary/ {
             printf "%-22s %-8s %12s %% %12s %% %5s %% %11s %%\n", name, set, $6, $10, $13, $17 }'
     done

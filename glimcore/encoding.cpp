@@ -27,6 +27,7 @@ static const struct {
     {ENCODING_NORMALISED, "normalised"},
     {ENCODING_MASKED, "masked"},
     {ENCODING_SILHOUETTE, "silhouette"},
+    {ENCODING_DETAIL, "detail"},
 };
 
 bool encoding_from_name(const char *text, object_encoding *encoding) {
@@ -40,8 +41,8 @@ bool encoding_from_name(const char *text, object_encoding *encoding) {
 
 int encoding_parse(const char *text, object_encoding *encoding) {
     if (encoding_from_name(text, encoding)) return 0;
-    message_error("--encoding %.40s: unknown encoding; give classic, normalised, masked or "
-                  "silhouette",
+    message_error("--encoding %.40s: unknown encoding; give classic, normalised, masked, "
+                  "silhouette or detail",
                   text);
     return -1;
 }
@@ -353,7 +354,7 @@ static int rounded_side(double side) {
 // every distance alike and the ground's level is taken out, so neither
 // changes the pattern. A box with nothing off its ground has no cell on.
 static void encode_silhouette(std::vector<double> grid, int width, int height, double size,
-                              int *act) {
+                              bool detail, int *act) {
     std::fill(act, act + NETSIZE, 0);
     double ground = frame_median(grid, width, height);
     double range = 0.0;
@@ -375,10 +376,17 @@ static void encode_silhouette(std::vector<double> grid, int width, int height, d
     std::vector<double> cells = resample(grid, width, height, cells_wide, cells_high);
     double limit = range * SILHOUETTE_SHARE;
     int from_x = (SILHOUETTE_SIDE - cells_wide) / 2, from_y = (SILHOUETTE_SIDE - cells_high) / 2;
+    // The detail encoding keeps the silhouette on the cells of one colour of
+    // a checkerboard and, on the others, a cell is on where the object
+    // differs from the ground by more than DETAIL_SHARE of the box's range:
+    // two objects of one outline differ there by their bright and dark parts.
+    double detail_limit = range * DETAIL_SHARE;
     for (int y = 0; y < cells_high; y++)
-        for (int x = 0; x < cells_wide; x++)
-            act[(from_y + y) * SILHOUETTE_SIDE + from_x + x] =
-                cells[(size_t)y * cells_wide + x] > limit ? 1 : 0;
+        for (int x = 0; x < cells_wide; x++) {
+            int unit = (from_y + y) * SILHOUETTE_SIDE + from_x + x;
+            bool second = detail && (from_x + x + from_y + y) % 2 == 1;
+            act[unit] = cells[(size_t)y * cells_wide + x] > (second ? detail_limit : limit) ? 1 : 0;
+        }
 }
 
 void encode_box(const unsigned char *raster, int x, int y, int w, int h, object_encoding encoding,
@@ -408,8 +416,8 @@ void encode_box(const unsigned char *raster, int x, int y, int w, int h, object_
         for (int px = 0; px < width; px++)
             grid[(size_t)py * width + px] =
                 raster[3 * ((top + py) * PICTURE_WIDTH + left + px) + 2];
-    if (encoding == ENCODING_SILHOUETTE) {
-        encode_silhouette(grid, width, height, size, act);
+    if (encoding == ENCODING_SILHOUETTE || encoding == ENCODING_DETAIL) {
+        encode_silhouette(grid, width, height, size, encoding == ENCODING_DETAIL, act);
         return;
     }
     int target_width, target_height;

@@ -174,7 +174,7 @@ const option_entry OPTIONS[] = {
      "                 between two learned objects' patterns, at most 24\n"},
     {"--encoding", TAKES_ENCODING, nullptr,
      "  --encoding NAME  report: how objects are encoded, classic, normalised,\n"
-     "                 masked or silhouette; default classic\n"},
+     "                 masked, silhouette or detail; default classic\n"},
     {"--sizes", TAKES_ENCODING, nullptr,
      "  --sizes LIST   report: the sizes each learned object is encoded at, each\n"
      "                 pattern labelled as its object (0.5 to 2, at most 8, such as\n"

@@ -151,6 +151,41 @@ TEST(Encoding, SilhouetteKeepsTheShapeAtAnySizeLightAndGround) {
               std::vector<int>(NETSIZE, 0));
 }
 
+TEST(Encoding, DetailTellsApartObjectsOfOneOutline) {
+    // Two discs of one outline: one of even brightness, one whose right half
+    // is darker (yet well off the ground). Scale 1 is as drawn, 0.5 the same
+    // under half the light; (cx, cy) moves the disc.
+    auto disc = [](double cx, double cy, bool halves, double light) {
+        return make_raster([=](int x, int y) {
+            double dx = x - cx, dy = y - cy;
+            if (dx * dx + dy * dy > 144) return 0;
+            return (int)((halves && dx > 0 ? 100 : 200) * light);
+        });
+    };
+    auto boxed = [&](double cx, double cy, bool halves, double light, object_encoding encoding) {
+        return encode(disc(cx, cy, halves, light), (int)cx - 13, (int)cy - 13, 26, 26, encoding);
+    };
+    std::vector<int> even = boxed(40, 30, false, 1, ENCODING_DETAIL);
+    std::vector<int> halves = boxed(40, 30, true, 1, ENCODING_DETAIL);
+    // The silhouette tells them apart by a few cells of the darker rim
+    // alone; the detail encoding's half of brightest parts holds the darker
+    // half's cells off.
+    int outlines_apart = units_apart(boxed(40, 30, false, 1, ENCODING_SILHOUETTE),
+                                     boxed(40, 30, true, 1, ENCODING_SILHOUETTE));
+    EXPECT_LE(outlines_apart, 8);
+    EXPECT_GT(units_apart(even, halves), outlines_apart + 30);
+    // Each stays itself moved and under half the light.
+    EXPECT_EQ(boxed(22, 18, false, 0.5, ENCODING_DETAIL), even);
+    EXPECT_EQ(boxed(55, 40, true, 0.5, ENCODING_DETAIL), halves);
+    // On the checkerboard's silhouette cells the two encodings agree.
+    std::vector<int> outline = boxed(40, 30, true, 1, ENCODING_SILHOUETTE);
+    for (int unit = 0; unit < NETSIZE; unit++) {
+        if ((unit % SILHOUETTE_SIDE + unit / SILHOUETTE_SIDE) % 2 == 0) {
+            EXPECT_EQ(halves[unit], outline[unit]) << unit;
+        }
+    }
+}
+
 TEST(Encoding, TinyBoxesAndEmptyBoxesAreEncodedAsClassic) {
     raster_bytes raster = make_raster(blue_rectangles({{10, 10, 11, 11}}));
     EXPECT_EQ(encode(raster, 10, 10, 1, 1, ENCODING_NORMALISED),
@@ -257,8 +292,8 @@ TEST(EncodingPrograms, GlimcutTakesTheOptionsAndRefusesBadValues) {
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.out, "");
     EXPECT_EQ(bad.err,
-              "glimcut: --encoding fancy: unknown encoding; give classic, normalised, masked or "
-              "silhouette\n");
+              "glimcut: --encoding fancy: unknown encoding; give classic, normalised, masked, "
+              "silhouette or detail\n");
     bad = run_in(dir, GLIMSEE_PATH, {"--sizes", "1", "test-1.ppm"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(dir.files().size(), 1u);

@@ -126,8 +126,8 @@ TEST_F(GlimviewReport, BadEncodingOrSizesAreUsageErrorsThatWriteNothing) {
         const char *message;
     } cases[] = {
         {{"--encoding", "plain"},
-         "glimview: --encoding plain: unknown encoding; give classic, normalised, masked "
-         "or silhouette\n"},
+         "glimview: --encoding plain: unknown encoding; give classic, normalised, masked, "
+         "silhouette or detail\n"},
         {{"--sizes", "0.8,3"}, "glimview: --sizes 0.8,3: each size must lie from 0.5 to 2\n"},
         {{"--sizes", "1,,2"}, "glimview: --sizes 1,,2: give factors such as 0.8,1,1.25\n"},
         {{"--sizes"}, "glimview: --sizes: the option needs a value\n"},
