@@ -79,6 +79,8 @@ combinations=(
     "masked|--encoding masked|1"
     "masked-x3|--encoding masked|3"
     "masked-16-gap8|--encoding masked --limit 16|3"
+    "silhouette-x3|--classic --grey --levels auto --encoding silhouette --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 8|3"
+    "silhouette-x1|--classic --grey --levels auto --encoding silhouette --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 8|1"
     "silhouette-x3-sizes1|--classic --grey --levels auto --encoding silhouette --sizes 1 --verdict nearest --limit 24 --gap 8|3"
     "silhouette-x3-16|--classic --grey --levels auto --encoding silhouette --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 16 --gap 8|3"
     "silhouette-x3-32-gap12|--classic --grey --levels auto --encoding silhouette --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 32 --gap 12|3"

@@ -60,7 +60,7 @@ static const char *const teach_help[] = {
     "                    --ground keep --encoding classic --sizes 1 --verdict\n",
     "                    settled --limit 6 --gap 0 (later settings options still\n",
     "                    apply)\n",
-    "Defaults: --grey --levels auto --ground keep --encoding silhouette\n",
+    "Defaults: --grey --levels auto --ground keep --encoding detail\n",
     "          --sizes 0.8,0.9,1,1.1,1.25 --verdict nearest --limit 24 --gap 8\n",
     "          (measured: README)\n",
     nullptr,

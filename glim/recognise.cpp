@@ -94,15 +94,17 @@ static void classic_settings(model *m) {
 // glim's defaults for a new model, chosen on bench/recognition's tuning set
 // (README, "How well glim recognises"): photos as their luminance with their
 // levels stretched, so that objects of any colour and under dim light are
-// found; the silhouette encoding (the object's own picture on a 16 x 16 grid,
-// which a moved, resized or dimmed copy changes in a few cells), taught at
+// found; the detail encoding (the object's own picture on a 16 x 16 grid,
+// half its cells its outline and half its brightest parts, which a moved,
+// resized or dimmed copy changes in a few cells, and which tells apart
+// objects of one outline better than the silhouette alone), taught at
 // five sizes; an object named after the nearest taught pattern within 24
 // units, and only when every other label lies at least 8 units farther. The
 // normalised and classic encodings named half as many objects right; the
 // network's own settling and the limit derived from the examples named far
 // fewer, never fewer wrong.
 static void default_settings(model *m) {
-    set_settings(m, "silhouette", "0.8,0.9,1,1.1,1.25", true, true, "nearest", 24, 8);
+    set_settings(m, "detail", "0.8,0.9,1,1.1,1.25", true, true, "nearest", 24, 8);
 }
 
 // The first teach option whose setting differs between a and b, or null.

@@ -108,14 +108,14 @@ TEST(Glim, TeachListAskAndForgetOnTheSamples) {
               "bits=0 limit=24 label=cross\n"
               "picture=test-1.ppm object=3 box=29,35,20,19 verdict=recognised nearest=square "
               "bits=0 limit=24 label=square\n"
-              "picture=test-2.ppm object=0 box=43,9,29,19 verdict=unknown nearest=square "
+              "picture=test-2.ppm object=0 box=43,9,29,19 verdict=unknown nearest=disc "
               "bits=41 limit=24 label=-\n"
-              "picture=test-2.ppm object=1 box=3,23,24,29 verdict=unknown nearest=ring bits=69 "
+              "picture=test-2.ppm object=1 box=3,23,24,29 verdict=unknown nearest=ring bits=71 "
               "limit=24 label=-\n");
     EXPECT_EQ(run.err, "");
 
     const std::string health = "network: 5 of 5 examples stable, 0 values diverged (encoding "
-                               "silhouette, rule margin, 200 cycles)\n";
+                               "detail, rule margin, 200 cycles)\n";
     run = glim(dir, {"list"});
     EXPECT_EQ(run.out, "cross: 1 example\ndisc: 1 example\nring: 1 example\nsquare: 1 "
                        "example\ntriangle: 1 example\n" +
@@ -171,7 +171,7 @@ TEST(Glim, EvaluateCountsRightWrongAndUnknownAnswers) {
     teach_shapes(dir, {"--encoding", "normalised"});
     ASSERT_EQ(glim(dir, {"forget", "cross"}).status, 0);
     // Taught with the normalised encoding, which leaves test-1's largest
-    // object, its larger triangle, unknown (the silhouette names it); test-2's is
+    // object, its larger triangle, unknown (the default's detail encoding names it); test-2's is
     // the lid, never taught; train's is the disc.
     dir.write("truth.csv",
               "# picture,label\ntest-1.ppm,triangle\ntest-2.ppm,-\n\ntrain.ppm,disc\r\n");
@@ -430,7 +430,7 @@ TEST(Glim, SettingsAreTheModelsAndKeptByEveryLaterCommand) {
     run_result run = glim(dir, {"teach", "red", "red.ppm"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(manifest_value(dir, "photo"), "grey,levels");
-    EXPECT_EQ(manifest_value(dir, "encoding"), "silhouette");
+    EXPECT_EQ(manifest_value(dir, "encoding"), "detail");
     EXPECT_EQ(manifest_value(dir, "sizes"), "0.8,0.9,1,1.1,1.25");
     EXPECT_EQ(manifest_value(dir, "verdict"), "nearest");
     // The same object taught under a second label: the two are equally
