@@ -134,7 +134,7 @@ int recognise_options(const command_args &args, model *m) {
         object_encoding encoding;
         if (!encoding_from_name(value.c_str(), &encoding))
             return command_usage_error(
-                "teach", "--encoding takes classic, normalised, masked, silhouette or detail");
+                "teach", ("--encoding takes " + std::string(encoding_names())).c_str());
         want.encoding = value;
     }
     if (args.has("--sizes")) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "cmdline.h"
@@ -39,11 +40,21 @@ bool encoding_from_name(const char *text, object_encoding *encoding) {
     return false;
 }
 
+const char *encoding_names() {
+    static std::string names;
+    if (names.empty()) {
+        constexpr size_t count = sizeof ENCODING_NAMES / sizeof ENCODING_NAMES[0];
+        for (size_t i = 0; i < count; i++) {
+            if (i > 0) names += i + 1 < count ? ", " : " or ";
+            names += ENCODING_NAMES[i].name;
+        }
+    }
+    return names.c_str();
+}
+
 int encoding_parse(const char *text, object_encoding *encoding) {
     if (encoding_from_name(text, encoding)) return 0;
-    message_error("--encoding %.40s: unknown encoding; give classic, normalised, masked, "
-                  "silhouette or detail",
-                  text);
+    message_error("--encoding %.40s: unknown encoding; give %s", text, encoding_names());
     return -1;
 }
 

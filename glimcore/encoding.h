@@ -88,6 +88,10 @@ int encoding_parse(const char *text, object_encoding *encoding);
 // The encoding named text, silently: false for a name that is none.
 bool encoding_from_name(const char *text, object_encoding *encoding);
 
+// Every encoding's name, as a message lists them: "classic, normalised, ... or
+// detail".
+const char *encoding_names();
+
 // The name encoding_parse takes for encoding.
 const char *encoding_name(object_encoding encoding);
 
