@@ -29,8 +29,13 @@ static double invalid_result() {
     return infinity - infinity;
 }
 
+// Through integers rather than memcmp: the fuzzing build keeps memcmp a call
+// (its hooks watch every one), and the copy's check makes 65536 of them.
 static bool same_bits(double x, double y) {
-    return memcmp(&x, &y, sizeof x) == 0;
+    uint64_t a, b;
+    memcpy(&a, &x, sizeof a);
+    memcpy(&b, &y, sizeof b);
+    return a == b;
 }
 
 bool foreign_nan(double x) {
