@@ -14,8 +14,9 @@ extern double *weight_blocks[WEIGHT_BLOCK_COUNT]; // allocated by net_init, neve
 extern bool net_store_behind; // learning changed the copy since it was last written to the blocks
 
 // Slot s of the blocks as they are, for the core's own readers and writers;
-// a writer marks the copy stale.
-inline double &slot_at(int s) {
+// a writer marks the copy stale. Always inlined: the instrumented builds
+// otherwise make it a call for every weight the reference rules read.
+__attribute__((always_inline)) inline double &slot_at(int s) {
     return weight_blocks[s / WEIGHT_BLOCK_SLOTS][s % WEIGHT_BLOCK_SLOTS];
 }
 
