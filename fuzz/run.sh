@@ -12,6 +12,8 @@
 #
 # The mutations follow FUZZ_SEED (default 1), so that a run, in CI too, takes
 # the same path each time; FUZZ_SEED=0 lets libFuzzer pick a new seed.
+# FUZZ_RUNS=N ends each target after N executions instead (SECONDS is then
+# ignored): the long recorded runs, e.g. FUZZ_RUNS=1000000 fuzz/run.sh 0 netfile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -85,13 +87,23 @@ for t in "${targets[@]}"; do
     log=$build/fuzz_$t.log
     share=$seconds
     [ "$t" != jpeg ] || share=$(((seconds + 1) / 2))
-    echo "== fuzz_$t for ${share}s"
+    if [ -n "${FUZZ_RUNS:-}" ]; then
+        limit=(-runs="$FUZZ_RUNS")
+        echo "== fuzz_$t for $FUZZ_RUNS executions"
+    else
+        limit=(-max_total_time="$share")
+        echo "== fuzz_$t for ${share}s"
+    fi
+    # One process per target: -reload=0 spares it rereading and hashing its
+    # whole corpus folder every second, which only parallel jobs need.
+    start=$SECONDS
     set +e
     "$build/fuzz/fuzz_$t" "$build/corpus/$t" "$seeds/$t" -dict=fuzz/glim.dict \
-        -seed="${FUZZ_SEED:-1}" -max_total_time="$share" -timeout=20 -close_fd_mask=3 -print_final_stats=1 \
+        -seed="${FUZZ_SEED:-1}" "${limit[@]}" -reload=0 -timeout=20 -close_fd_mask=3 -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$t-" >"$log" 2>&1
     rc=$?
     set -e
+    share=$((SECONDS - start))
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     if [ $rc -ne 0 ]; then
         status=1
