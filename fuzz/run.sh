@@ -103,14 +103,14 @@ for t in "${targets[@]}"; do
         -artifact_prefix="$build/artifacts/$t-" >"$log" 2>&1
     rc=$?
     set -e
-    share=$((SECONDS - start))
+    took=$((SECONDS - start))
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     if [ $rc -ne 0 ]; then
         status=1
         tail -60 "$log"
         summary+=("fuzz_$t: FAILED (exit $rc) after ${runs:-?} executions; see $log")
     else
-        summary+=("fuzz_$t: ${runs:-?} executions in ${share}s, no findings")
+        summary+=("fuzz_$t: ${runs:-?} executions in ${took}s, no findings")
     fi
 done
 echo "== fuzz summary"
